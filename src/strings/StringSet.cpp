@@ -44,7 +44,7 @@ using CollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
 
 // ICU collators are opened once per language and case switch and kept per thread (a collator
 // is not shared between threads). Language 0, "no language", takes the default locale, as does
-// every identifier ICU does not know; a null result means no collator could be opened.
+// every identifier ICU does not know; null when no collator could be opened.
 UCollator* Collator(TLanguage language, bool ignoreCase) {
   thread_local std::map<std::pair<TLanguage, bool>, CollatorPtr> cache;
   const auto key = std::make_pair(language, ignoreCase);
@@ -55,8 +55,11 @@ UCollator* Collator(TLanguage language, bool ignoreCase) {
   UErrorCode status = U_ZERO_ERROR;
   if (!locale.empty()) collator.reset(ucol_open(locale.c_str(), &status));
   if (!collator || U_FAILURE(status)) {
+    // The default locale; without one (LANG=C gives ICU's POSIX locale, which sorts like
+    // bytes) the language-neutral root collation.
+    const std::string_view fallback = uloc_getDefault();
     status = U_ZERO_ERROR;
-    collator.reset(ucol_open(nullptr, &status));  // the default locale
+    collator.reset(ucol_open(fallback.starts_with("en_US_POSIX") ? "" : nullptr, &status));
     if (U_FAILURE(status)) collator.reset();
   }
   if (collator && ignoreCase) ucol_setStrength(collator.get(), UCOL_SECONDARY);
