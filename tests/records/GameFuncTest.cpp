@@ -22,13 +22,20 @@ TEST(RankTexts, GameRankCodes) {
     const char *text, *shortText;
   };
   const Case cases[] = {
-      {0, "Unknown", "UR"},           {7, "3 dan", "3d"},
-      {0x81, "9 pro dan", "9p"},      {0x47, "3* dan", "3d*"},
-      {14, "5 kyu", "5k"},            {10, "1 kyu", "1k"},
-      {9, "1 dan", "1d"},             {0x8A, "1 pro kyu", "1pk"},
-      {0x4E, "5* kyu", "5k*"},        {63, "NR", "NR"},
-      {0xFF, "NR", "NR"},             {0x40, "Unknown* dan", "URd*"},
-      {0x80, "Unknown pro dan", "URp"}, {62, "53 kyu", "53k"},
+      {0, "Unknown", "UR"},
+      {7, "3 dan", "3d"},
+      {0x81, "9 pro dan", "9p"},
+      {0x47, "3* dan", "3d*"},
+      {14, "5 kyu", "5k"},
+      {10, "1 kyu", "1k"},
+      {9, "1 dan", "1d"},
+      {0x8A, "1 pro kyu", "1pk"},
+      {0x4E, "5* kyu", "5k*"},
+      {63, "NR", "NR"},
+      {0xFF, "NR", "NR"},
+      {0x40, "Unknown* dan", "URd*"},
+      {0x80, "Unknown pro dan", "URp"},
+      {62, "53 kyu", "53k"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(GameRankText(c.code), c.text) << int(c.code);
@@ -42,9 +49,16 @@ TEST(RankTexts, BaseRankCodes) {
     const char* text;
   };
   const Case cases[] = {
-      {0, "Unknown"},      {1, "NR"},          {0x81, "NR"},        {2, "117 kyu"},
-      {118, "1 kyu"},      {0x80 | 118, "1 pro kyu"}, {119, "1 dan"}, {127, "9 dan"},
-      {0x80 | 127, "9 pro dan"}, {0x80, "Unknown pro kyu"},
+      {0, "Unknown"},
+      {1, "NR"},
+      {0x81, "NR"},
+      {2, "117 kyu"},
+      {118, "1 kyu"},
+      {0x80 | 118, "1 pro kyu"},
+      {119, "1 dan"},
+      {127, "9 dan"},
+      {0x80 | 127, "9 pro dan"},
+      {0x80, "Unknown pro kyu"},
   };
   for (const Case& c : cases) EXPECT_EQ(BaseRankText(c.code), c.text) << int(c.code);
 }
@@ -308,8 +322,7 @@ TEST(ElementNames, DefaultAndLiveTables) {
   EXPECT_EQ(ElementName(GI_WhiteGameType), "White rank group");
   EXPECT_EQ(ElementName(GI_Rank), "");
   EXPECT_EQ(ElementName(static_cast<TGameInfoElement>(99)), "");
-  for (int e = 0; e < kGameInfoElementCount; ++e)
-    EXPECT_EQ(DefaultElementNames()[e].Element, e);
+  for (int e = 0; e < kGameInfoElementCount; ++e) EXPECT_EQ(DefaultElementNames()[e].Element, e);
   ElementNames()[GI_Komi].Name = "Komi (translated)";
   EXPECT_EQ(ElementName(GI_Komi), "Komi (translated)");
   EXPECT_EQ(DefaultElementNames()[GI_Komi].Name, "Komi");

@@ -35,8 +35,8 @@ TEST(StringSet, SetTextKeepsPositionsAndAppendsNewLanguages) {
   TStringSet s = Set({{1041, "ja"}, {1033, "en"}, {1049, "ru"}});
   s.SetText(1033, "english");  // replaced in place
   s.SetText(1042, "ko");       // new language goes last
-  EXPECT_EQ(EntriesOf(s), (std::vector<TLangText>{
-                              {1041, "ja"}, {1033, "english"}, {1049, "ru"}, {1042, "ko"}}));
+  EXPECT_EQ(EntriesOf(s),
+            (std::vector<TLangText>{{1041, "ja"}, {1033, "english"}, {1049, "ru"}, {1042, "ko"}}));
   EXPECT_EQ(s.GetLanguages(), (TIDs{1041, 1033, 1049, 1042}));
   EXPECT_EQ(s.GetEntry(4), TLangText{});
   EXPECT_EQ(s.GetEntry(-1), TLangText{});
@@ -177,8 +177,7 @@ TEST(Languages, AvailabilityComesFromIcu) {
 }
 
 // Sorts UTF-8 words stored in the language's code page with CompareInLanguage.
-std::vector<std::string> Sorted(TLanguage language, std::vector<std::string> utf8,
-                                bool byBytes) {
+std::vector<std::string> Sorted(TLanguage language, std::vector<std::string> utf8, bool byBytes) {
   std::vector<std::string> stored;
   for (const std::string& w : utf8) stored.push_back(FromUtf8(language, w));
   std::sort(stored.begin(), stored.end(), [&](const std::string& a, const std::string& b) {
