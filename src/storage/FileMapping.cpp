@@ -179,7 +179,8 @@ void TCustomMap::Close() {
       Write(bytes, -4, 4);
       if (!mapped_) {
         const auto physical = FileSizeOf(fileHandle_);
-        if (!physical || (*physical < fileSize_ && !SetEndOfFile(fileHandle_, fileSize_)))
+        // Cut as well as extend, so that the closed file has exactly its logical size.
+        if (!physical || (*physical != fileSize_ && !SetEndOfFile(fileHandle_, fileSize_)))
           errors_ |= ErrIO;
       }
       if (OnBeforeClose) OnBeforeClose(*this);
