@@ -11,6 +11,7 @@ int RunTool(int argc, const char* const* argv, ToolIo io) {
   ToolContext ctx{io, {}};
   AddChecksumCommand(app, ctx);
   AddPositionCommand(app, ctx);
+  AddInfoCommand(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
