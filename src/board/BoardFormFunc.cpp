@@ -169,7 +169,7 @@ void SetMove(TSequence* node, TMoveWord moveWord, std::uint8_t annotationByte, s
 void SetNode(TSequence* node, std::uint16_t point, const std::string& comment, std::int32_t kind,
              TNodeData* data, const APositionModifier& setup) {
   node->Point = point;
-  node->Setup = setup;
+  if (!setup.empty()) node->Setup = setup;
   node->Comment = comment;
   node->Data = data;
   node->Kind = kind;

@@ -1,0 +1,748 @@
+#include "records/LoadSequence.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <filesystem>
+
+#include "board/BoardFormFunc.h"
+#include "platform/UserHome.h"
+#include "records/GameFunc.h"
+#include "records/SpecDateUtils.h"
+#include "storage/FileMapping.h"
+#include "storage/LogUnit.h"
+
+namespace kessaro {
+namespace {
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+constexpr TMoveWord kMoveNotRead = 0xFFFF;
+
+bool IsWhitespace(std::uint8_t c) {
+  return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+bool IsLetter(std::uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+struct TPropertyName {
+  std::string_view Short;
+  std::string_view Long;
+};
+
+// Root properties; the index is the code the reader acts on.
+constexpr TPropertyName kRootProperties[] = {
+    {"", ""},
+    {"CA", "CHARSET"},
+    {"AP", "APPLICATION"},
+    {"AN", ""},
+    {"GN", "GAMENAME"},
+    {"GC", "GAMECOMMENT"},
+    {"C", "COMMENT"},
+    {"PB", "PLAYERBLACK"},
+    {"PW", "PLAYERWHITE"},
+    {"BR", "BLACKRANK"},
+    {"WR", "WHITERANK"},
+    {"BT", "BLACKTEAM"},
+    {"WT", "WHITETEAM"},
+    {"RE", "RESULT"},
+    {"EV", "EVENT"},
+    {"PC", "PLACE"},
+    {"RO", "ROUND"},
+    {"RU", "RULES"},
+    {"SO", "SOURCE"},
+    {"DT", "DATE"},
+    {"TM", "TIME"},
+    {"GT", ""},
+    {"OT", "OVERTIME"},
+    {"US", "USER"},
+    {"KM", "KOMI"},
+    {"HA", "HANDICAP"},
+    {"SZ", "SIZE"},
+    {"CP", "COPYRIGHT"},
+    {"FF", "FILEFORMAT"},
+    {"GM", "GAME"},
+    {"ID", ""},
+    {"ON", ""},
+    {"VW", "VIEW"},
+    {"AB", "ADDBLACK"},
+    {"AW", "ADDWHITE"},
+    {"AE", "ADDEMPTY"},
+    {"B", "BLACK"},
+    {"W", "WHITE"},
+};
+
+// Node properties.
+constexpr TPropertyName kNodeProperties[] = {
+    {"", ""},
+    {"B", "BLACK"},
+    {"W", "WHITE"},
+    {"BL", "BLACKTIMELEFT"},
+    {"WL", "WHITETIMELEFT"},
+    {"C", "COMMENT"},
+    {"N", "NODE"},
+    {"LB", ""},
+    {"TR", ""},
+    {"AB", "ADDBLACK"},
+    {"AW", "ADDWHITE"},
+    {"AE", "ADDEMPTY"},
+    {"TB", ""},
+    {"TW", ""},
+};
+
+// Identifiers are short: compared inline rather than through memcmp.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+template <std::size_t N>
+int LookUp(const TPropertyName (&table)[N], std::string_view id) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (SameName(id, table[i].Short)) return static_cast<int>(i);
+  if (id.size() > 2)
+    for (std::size_t i = 0; i < N; ++i)
+      if (SameName(id, table[i].Long)) return static_cast<int>(i);
+  return -1;
+}
+
+// A game is rejected by throwing this inside the parse of one block; it never leaves it.
+struct TGameRejected {};
+
+class TSgfScanner {
+ public:
+  TSgfScanner(const std::uint8_t* data, std::size_t size) : d_(data), n_(size) {}
+
+  std::size_t Size() const { return n_; }
+  std::uint8_t At(std::size_t p) const { return d_[p]; }
+  const std::uint8_t* Data() const { return d_; }
+
+  // A '(', ')', ';' or ']' right after a backslash is no token.
+  bool Escaped(std::size_t p) const { return p > 0 && d_[p - 1] == '\\'; }
+
+  // The first unescaped ']' at or after p.
+  std::size_t ValueEnd(std::size_t p) const {
+    // Most values are a point or a number: look at a few bytes before calling memchr.
+    for (const std::size_t stop = std::min(n_, p + 8); p < stop; ++p)
+      if (d_[p] == ']' && !Escaped(p)) return p;
+    while (p < n_) {
+      const void* hit = std::memchr(d_ + p, ']', n_ - p);
+      if (!hit) return npos;
+      const std::size_t q = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - d_);
+      if (!Escaped(q)) return q;
+      p = q + 1;
+    }
+    return npos;
+  }
+
+  std::size_t FindUnescaped(std::uint8_t token, std::size_t p) const {
+    while (p < n_) {
+      const void* hit = std::memchr(d_ + p, token, n_ - p);
+      if (!hit) return npos;
+      const std::size_t q = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - d_);
+      if (!Escaped(q)) return q;
+      p = q + 1;
+    }
+    return npos;
+  }
+
+  // The nearest of the structural tokens ; ( ) and the value opener [ in [p, limit).
+  std::size_t NextToken(std::size_t p, std::size_t limit, bool withClose) const {
+    for (; p < limit; ++p) {
+      const std::uint8_t c = d_[p];
+      if (c == '[') return p;
+      if ((c == ';' || c == '(' || (withClose && c == ')')) && !Escaped(p)) return p;
+    }
+    return npos;
+  }
+
+  bool OnlyWhitespace(std::size_t from, std::size_t to) const {
+    for (std::size_t p = from; p < to; ++p)
+      if (!IsWhitespace(d_[p])) return false;
+    return true;
+  }
+
+  // [from, bracket) holds an identifier: optional whitespace, letters, optional whitespace.
+  // The identifier, upper-cased, goes to id when given.
+  bool Identifier(std::size_t from, std::size_t bracket, std::string* id) const {
+    std::size_t p = from;
+    while (p < bracket && IsWhitespace(d_[p])) ++p;
+    const std::size_t start = p;
+    while (p < bracket && IsLetter(d_[p])) ++p;
+    const std::size_t stop = p;
+    while (p < bracket && IsWhitespace(d_[p])) ++p;
+    if (stop == start || p != bracket) return false;
+    if (!id) return true;
+    id->assign(reinterpret_cast<const char*>(d_ + start), stop - start);
+    for (auto& c : *id)
+      if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');  // letters only: a-z
+    return true;
+  }
+
+  // The value bytes of [open+1, close): trimmed, double spaces reduced, "\]" turned into "]".
+  // A value that needs none of that is returned as it stands in the file; otherwise the
+  // processed bytes are built in scratch.
+  std::string_view Value(std::size_t open, std::size_t close, std::string& scratch) const {
+    std::size_t a = open + 1, b = close;
+    while (a < b && d_[a] <= 32) ++a;
+    while (b > a && d_[b - 1] <= 32) --b;
+    const auto* begin = reinterpret_cast<const char*>(d_ + a);
+    bool plain = true;
+    for (std::size_t p = a; p < b && plain; ++p)
+      plain = d_[p] != '\\' && !(d_[p] == ' ' && d_[p + 1] == ' ');
+    if (plain) return {begin, b - a};
+    scratch.clear();
+    for (std::size_t p = a; p < b; ++p) {
+      const char c = static_cast<char>(d_[p]);
+      if (c == ' ' && !scratch.empty() && scratch.back() == ' ') continue;
+      if (c == ']' && !scratch.empty() && scratch.back() == '\\') {
+        scratch.back() = ']';
+        continue;
+      }
+      scratch += c;
+    }
+    return scratch;
+  }
+
+ private:
+  const std::uint8_t* d_;
+  std::size_t n_;
+};
+
+// The validating scan for game blocks. Every '(' token a walk meets is remembered with its
+// matching ')' (or as unmatched), and a walk that reaches a remembered '(' jumps over its
+// subtree: a walk from a given '(' token always reads the same tokens, so the answer holds for
+// every later walk. This keeps the search linear in the file size even when an unterminated
+// game makes the scan resume inside it again and again.
+class TBlockFinder {
+ public:
+  explicit TBlockFinder(const TSgfScanner& s) : s_(s) {}
+
+  // The next game block at or after `from`: its '(' and its closing ')'.
+  bool Next(std::size_t& from, std::size_t& open, std::size_t& close) {
+    // What lies before `from` is never asked again unless a broken walk reached beyond it.
+    if (from > reach_) match_.clear();
+    while (from < s_.Size()) {
+      const std::size_t p = s_.FindUnescaped('(', from);
+      if (p == npos) return false;
+      std::size_t t = p + 1;
+      while (t < s_.Size() && IsWhitespace(s_.At(t))) ++t;
+      if (t >= s_.Size() || s_.At(t) != ';') {
+        from = p + 1;
+        continue;
+      }
+      const auto known = match_.find(p);
+      const std::size_t end = known != match_.end() ? known->second : Walk(p, t);
+      if (end == npos) {
+        from = t + 1;  // inner variations of a broken game are tried as games of their own
+        continue;
+      }
+      open = p;
+      close = end;
+      from = end + 1;
+      return true;
+    }
+    return false;
+  }
+
+  // The ')' matching a '(' token of a block already found.
+  std::size_t MatchOf(std::size_t open) const {
+    const auto it = match_.find(open);
+    return it == match_.end() ? npos : it->second;
+  }
+
+ private:
+  std::size_t Walk(std::size_t open, std::size_t semicolon) {
+    std::vector<std::size_t> stack{open};
+    std::size_t cur = semicolon + 1;
+    bool afterValue = false;
+    auto fail = [&](std::size_t at) {
+      for (std::size_t q : stack) match_[q] = npos;
+      reach_ = std::max(reach_, at);
+      return npos;
+    };
+    while (true) {
+      const std::size_t q = s_.NextToken(cur, s_.Size(), true);
+      if (q == npos) return fail(s_.Size());
+      const std::uint8_t c = s_.At(q);
+      if (c == '[') {
+        if (!afterValue && !s_.Identifier(cur, q, nullptr)) return fail(q);
+        const std::size_t e = s_.ValueEnd(q + 1);
+        if (e == npos) return fail(s_.Size());
+        cur = e + 1;
+        afterValue = true;
+        continue;
+      }
+      if (!s_.OnlyWhitespace(cur, q)) return fail(q);
+      afterValue = false;
+      cur = q + 1;
+      if (c == '(') {
+        const auto known = match_.find(q);
+        if (known == match_.end()) {
+          stack.push_back(q);
+        } else if (known->second == npos) {
+          return fail(q);
+        } else {
+          cur = known->second + 1;
+        }
+      } else if (c == ')') {
+        match_[stack.back()] = q;
+        stack.pop_back();
+        if (stack.empty()) return q;
+      }
+    }
+  }
+
+  const TSgfScanner& s_;
+  std::unordered_map<std::size_t, std::size_t> match_;
+  std::size_t reach_ = 0;  // the farthest point a broken walk reached
+};
+
+class TGameParser {
+ public:
+  TGameParser(const TSgfScanner& s, const TBlockFinder& blocks, int options, const TSgfLog& log)
+      : s_(s), blocks_(blocks), options_(options), log_(log) {}
+
+  // Parses the block [open, close] into root (a zeroed record). Throws TGameRejected.
+  void Parse(TSequence* root, std::size_t open, std::size_t close) {
+    std::size_t start = open + 1;
+    while (IsWhitespace(s_.At(start))) ++start;
+    ++start;  // the ';' of the root node
+
+    auto data = std::make_unique<TGameRootData>();
+    game_ = &data->GameRecord;
+    root->Data = data.release();
+    root->Kind = skGameRoot;
+    root->Point = kNoMove;
+    root->MoveNumber = kNoMoveNumber;
+    nextBracket_ = 0;
+
+    // The root node ends at the first ';' or '(' outside values.
+    std::size_t end = npos;
+    for (std::size_t p = start; p < close;) {
+      const std::size_t q = s_.NextToken(p, close, false);
+      if (q == npos) break;
+      if (s_.At(q) != '[') {
+        end = q;
+        break;
+      }
+      const std::size_t e = s_.ValueEnd(q + 1);
+      if (e == npos) throw TGameRejected{};
+      p = e + 1;
+    }
+    if (end == npos) throw TGameRejected{};
+    ReadRootProperties(root, start, end);
+    if (s_.At(end) == ';') ++end;
+
+    TSequence* first = AddNode(root, kMoveNotRead, std::string(), skPathNode, root->Data, {});
+    ParseSequences(first, end, close);
+
+    std::size_t moves = 0;
+    for (const TSequence* n = root->FirstChild; n; n = n->FirstChild) ++moves;
+    game_->NumberOfMoves = static_cast<std::uint16_t>(std::min<std::size_t>(moves, 0xFFFF));
+    if (game_->BoardSize == 0) game_->BoardSize = 19;
+    game_->Flags = kGameFromSgf;
+  }
+
+ private:
+  struct TFrame {
+    TSequence* node;
+    std::size_t cur, end;
+    std::string lastId;
+    TSequence* lastVariation = nullptr;
+  };
+
+  std::size_t NextBracket(std::size_t from) {
+    if (nextBracket_ != npos && nextBracket_ < from) {
+      const void* hit =
+          from < s_.Size() ? std::memchr(s_.Data() + from, '[', s_.Size() - from) : nullptr;
+      nextBracket_ =
+          hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - s_.Data()) : npos;
+    }
+    return nextBracket_;
+  }
+
+  void LogUnknown(const std::string& id, std::string_view value) {
+    if (log_) log_("Unknown Tag: " + id + "[" + std::string(value) + "]", false);
+  }
+
+  std::uint16_t ParsePoint(std::string_view v) const {
+    if (v.empty()) return kNoMove;
+    if (v.size() != 2 || v[0] < 'a' || v[0] > 'z' || v[1] < 'a' || v[1] > 'z')
+      throw TGameRejected{};
+    return static_cast<std::uint16_t>((v[0] - 'a') | ((v[1] - 'a') << 8));
+  }
+
+  static bool ParseInt(std::string_view v, long long& out) {
+    const char* b = v.data();
+    const char* e = b + v.size();
+    if (b != e && *b == '+') ++b;
+    const auto r = std::from_chars(b, e, out);
+    return r.ec == std::errc() && r.ptr == e && b != e;
+  }
+
+  void SetText(PStringSet& field, const std::string& value) {
+    if (!field) field = std::make_unique<TStringSet>();
+    field->SetText(kNoLanguage, value);
+  }
+
+  void AppendGameComment(const std::string& value) {
+    PStringSet& field = game_->Info.GameComment;
+    if (!field) field = std::make_unique<TStringSet>();
+    const std::string old = field->GetText(kNoLanguage);
+    field->SetText(kNoLanguage, old.empty() ? value : old + "\r\n" + value);
+  }
+
+  void ReadRootProperties(TSequence* root, std::size_t start, std::size_t end) {
+    std::string lastId, id;
+    std::size_t cur = start;
+    while (true) {
+      const std::size_t q = s_.NextToken(cur, end, false);
+      if (q == npos || s_.At(q) != '[') return;
+      if (s_.Identifier(cur, q, &id)) lastId = id;
+      const std::size_t e = s_.ValueEnd(q + 1);
+      if (e == npos) throw TGameRejected{};
+      cur = e + 1;
+      const std::string value(s_.Value(q, e, scratch_));
+      const int code = LookUp(kRootProperties, lastId);
+      if (code < 0) {
+        LogUnknown(lastId, value);
+        continue;
+      }
+      if (options_ & IgnoreGameInfo) continue;
+      if ((options_ & IgnoreComments) && code == 6) continue;
+      ApplyRootProperty(root, code, value);
+    }
+  }
+
+  void ApplyRootProperty(TSequence* root, int code, const std::string& v) {
+    TGameInfo& info = game_->Info;
+    long long number = 0;
+    switch (code) {
+      case 1: {
+        std::string upper = v;
+        for (auto& c : upper)
+          if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        game_->Charset = CharsetFromIdentifier(upper).value_or(0);
+        break;
+      }
+      case 3:
+        SetText(info.Analysis, v);
+        break;
+      case 4:
+        SetText(info.GameName, v);
+        break;
+      case 5:
+      case 6:
+        AppendGameComment(v);
+        break;
+      case 7:
+        SetText(info.BlackPlayer, v);
+        break;
+      case 8:
+        SetText(info.WhitePlayer, v);
+        break;
+      case 9:
+        SetText(info.BlackRank, v);
+        break;
+      case 10:
+        SetText(info.WhiteRank, v);
+        break;
+      case 11:
+        SetText(info.BlackTeam, v);
+        break;
+      case 12:
+        SetText(info.WhiteTeam, v);
+        break;
+      case 13:
+        SetText(info.Result, v);
+        break;
+      case 14:
+        SetText(info.Event, v);
+        break;
+      case 15:
+        SetText(info.Place, v);
+        break;
+      case 16:
+        SetText(info.Round, v);
+        break;
+      case 17:
+        SetText(info.Rules, v);
+        break;
+      case 18:
+        if (!info.Sources.empty()) SetText(info.Sources.front().Name, v);
+        break;
+      case 19:
+        game_->Date = DateFromText(v);
+        SetText(info.DateString, v);
+        break;
+      case 20:
+      case 21:
+        SetText(info.GameTime, v);
+        break;
+      case 22:
+        SetText(info.OverTime, v);
+        break;
+      case 23:
+        SetText(info.RecorderName, v);
+        break;
+      case 24:
+        SetKomi(v);
+        break;
+      case 25:
+        if (ParseInt(v, number))
+          game_->Handicap = static_cast<std::int8_t>(static_cast<std::uint8_t>(number));
+        break;
+      case 26:
+        if (ParseInt(v, number)) game_->BoardSize = static_cast<std::uint8_t>(number);
+        break;
+      case 27:
+        SetText(info.CopyRight, v);
+        break;
+      case 29:
+        if (v != "1") {
+          if (log_) log_("The game recorded in file not Go game", false);
+          throw TGameRejected{};
+        }
+        break;
+      case 33:
+        root->Setup.push_back({ParsePoint(v), kCellBlack});
+        break;
+      case 34:
+        root->Setup.push_back({ParsePoint(v), kCellWhite});
+        break;
+      case 35:
+        root->Setup.push_back({ParsePoint(v), kCellEmpty});
+        break;
+      case 36:
+      case 37:
+        throw TGameRejected{};  // a move in the root node
+      default:
+        break;  // ignored properties
+    }
+  }
+
+  // Komi in hundredths, halves rounded to even; a text that is no number keeps the komi.
+  void SetKomi(std::string v) {
+    for (auto& c : v)
+      if (c == ',') c = '.';
+    double x = 0;
+    const char* b = v.data();
+    const char* e = b + v.size();
+    if (b != e && *b == '+') ++b;
+    const auto r = std::from_chars(b, e, x);
+    if (r.ec != std::errc() || r.ptr != e || b == e) return;
+    const double hundredths = std::nearbyint(x * 100.0);
+    if (!std::isfinite(hundredths) || std::fabs(hundredths) > 1e15) return;
+    game_->Komi =
+        static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<long long>(hundredths)));
+  }
+
+  static void AppendLine(std::string& text, std::string_view line) {
+    if (!text.empty()) text += "\r\n";
+    text += line;
+  }
+
+  void ApplyNodeProperty(TSequence* node, int code, std::string_view v) {
+    long long number = 0;
+    switch (code) {
+      case 1:
+      case 2: {
+        const std::uint16_t p = ParsePoint(v);
+        if (node->Point != kMoveNotRead) throw TGameRejected{};  // two moves in one node
+        node->Point = p;
+        if (code == 1) node->Flags |= sfBlack;
+        break;
+      }
+      case 3:
+        if ((node->Point == kMoveNotRead || (node->Flags & sfBlack)) && ParseInt(v, number))
+          node->MoveNumber = static_cast<std::int32_t>(number);
+        break;
+      case 4:
+        if (!(node->Point != kMoveNotRead && (node->Flags & sfBlack)) && ParseInt(v, number))
+          node->MoveNumber = static_cast<std::int32_t>(number);
+        break;
+      case 5:
+        AppendLine(node->Comment, v);
+        break;
+      case 6:
+        node->NodeName = v;
+        break;
+      case 7:
+        AppendLine(node->Comment, "LB[" + std::string(v) + "]");
+        break;
+      case 8:
+        AppendLine(node->Comment, "TR[" + std::string(v) + "]");
+        break;
+      case 9:
+        node->Setup.push_back({ParsePoint(v), kCellBlack});
+        break;
+      case 10:
+        node->Setup.push_back({ParsePoint(v), kCellWhite});
+        break;
+      case 11:
+        node->Setup.push_back({ParsePoint(v), kCellEmpty});
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The node sequence starting in `first` at `start` up to the block's end, with its
+  // variations, walked with an explicit stack of open variations.
+  void ParseSequences(TSequence* first, std::size_t start, std::size_t close) {
+    std::vector<TFrame> frames;
+    frames.push_back({first, start, close, std::string()});
+    std::string id;
+    while (!frames.empty()) {
+      TFrame& f = frames.back();
+      const std::size_t bracket = NextBracket(f.cur);
+      if (bracket == npos || bracket >= f.end) {
+        FinishFrame(frames);
+        continue;
+      }
+      const std::size_t q = s_.NextToken(f.cur, bracket + 1, false);
+      const std::uint8_t c = s_.At(q);
+      if (c == '[') {
+        if (s_.Identifier(f.cur, q, &id)) f.lastId = id;
+        const std::size_t e = s_.ValueEnd(q + 1);
+        if (e == npos) throw TGameRejected{};
+        if (e >= f.end) {
+          FinishFrame(frames);
+          continue;
+        }
+        f.cur = e + 1;
+        const std::string_view value = s_.Value(q, e, scratch_);
+        const int code = LookUp(kNodeProperties, f.lastId);
+        if (code < 0) {
+          LogUnknown(f.lastId, value);
+        } else if (!((options_ & IgnoreComments) && code == 5)) {
+          ApplyNodeProperty(f.node, code, value);
+        }
+        continue;
+      }
+      if (!s_.OnlyWhitespace(f.cur, q)) throw TGameRejected{};
+      f.lastId.clear();
+      if (c == ';') {
+        if (f.node->Point == kMoveNotRead) {
+          if (!(options_ & EmptyNodeAsPass)) throw TGameRejected{};
+          f.node->Point = kNoMove;
+        }
+        f.node = AddNode(f.node, kMoveNotRead, std::string(), f.node->Kind, f.node->Data, {});
+        f.lastVariation = nullptr;
+        f.cur = q + 1;
+        continue;
+      }
+      // A variation: its first node goes under the current node, after its other children.
+      const std::size_t end = blocks_.MatchOf(q);
+      if (end == npos || end >= f.end) throw TGameRejected{};
+      if (frames.size() >= static_cast<std::size_t>(kMaxVariationDepth)) throw TGameRejected{};
+      TSequence* last = f.lastVariation;
+      if (!last || last->ParentNode != f.node || last->NextSibling) {
+        last = f.node->FirstChild;
+        while (last && last->NextSibling) last = last->NextSibling;
+      }
+      TSequence* node =
+          last ? AddNodeAfter(last, kMoveNotRead, std::string(), f.node->Kind, f.node->Data, {})
+               : AddNode(f.node, kMoveNotRead, std::string(), f.node->Kind, f.node->Data, {});
+      f.lastVariation = node;
+      f.cur = end + 1;
+      std::size_t inner = q + 1;
+      std::size_t t = inner;
+      while (t < end && IsWhitespace(s_.At(t))) ++t;
+      if (t < end && s_.At(t) == ';') inner = t + 1;
+      frames.push_back({node, inner, end, std::string()});
+    }
+  }
+
+  // A finished sequence drops a last node that never got a move; its children take its place.
+  static void FinishFrame(std::vector<TFrame>& frames) {
+    TSequence* node = frames.back().node;
+    if (node->Point == kMoveNotRead) ReleaseNode(node);
+    frames.pop_back();
+  }
+
+  const TSgfScanner& s_;
+  const TBlockFinder& blocks_;
+  int options_;
+  const TSgfLog& log_;
+  TGame* game_ = nullptr;
+  std::size_t nextBracket_ = 0;
+  std::string scratch_;  // processed values that differ from the file's bytes
+};
+
+}  // namespace
+
+bool LoadGamesFromBytes(TSequence* First, const std::uint8_t* data, std::size_t size, int options,
+                        const TSgfLog& log) {
+  if (!First) return false;
+  ClearRoot(First);
+  *First = TSequence();
+  try {
+    const TSgfScanner scanner(data, size);
+    TBlockFinder blocks(scanner);
+    TGameParser parser(scanner, blocks, options, log);
+    TSequence* last = nullptr;
+    std::size_t from = 0, open = 0, close = 0;
+    while (blocks.Next(from, open, close)) {
+      TSequence* target = last ? new TSequence : First;
+      try {
+        parser.Parse(target, open, close);
+        if (last) last->NextSibling = target;
+        last = target;
+      } catch (const TGameRejected&) {
+        ClearRoot(target);
+        if (target == First) {
+          *First = TSequence();
+        } else {
+          delete target;
+        }
+      }
+    }
+  } catch (const std::exception& e) {
+    if (log) {
+      log(std::string(), true);
+      log(e.what(), false);
+    }
+    return false;
+  }
+  return true;
+}
+
+bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options, TLoger* log) {
+  if (!First) return false;
+  ClearRoot(First);
+  *First = TSequence();
+  LogLine(log, std::string(), true);
+  LogLine(log, "Loading file: " + fileName);
+  TMap map;
+  if (!map.Open(fileName) || map.FileSize() < 4 || !map.View()) {
+    LogLine(log, "File couldn't be opened");
+    return false;
+  }
+  const bool ok = LoadGamesFromBytes(
+      First, map.View(), map.FileSize(), options,
+      [log](const std::string& text, bool withTime) { LogLine(log, text, withTime); });
+  if (!ok && log) log->Flush();
+  return ok;
+}
+
+bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options) {
+  // One log for the reader, in the user home, opened on first use and closed at exit.
+  static TLoger log([] {
+    std::error_code ec;
+    std::filesystem::create_directories(UserHomeDir(), ec);
+    return UserHomePath("GameLoad.log");
+  }());
+  return LoadGamesFromFile(First, fileName, options, &log);
+}
+
+}  // namespace kessaro
