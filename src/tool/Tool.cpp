@@ -12,6 +12,7 @@ int RunTool(int argc, const char* const* argv, ToolIo io) {
   AddChecksumCommand(app, ctx);
   AddPositionCommand(app, ctx);
   AddInfoCommand(app, ctx);
+  AddSgfCommand(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
