@@ -453,6 +453,8 @@ bool TCustomBoard::SetValueInternal(TBoardPoint caller, std::uint32_t value, boo
   lastMove_ = d;
   if (decision == beSuicide) {
     captureFlags_ = 16;
+    suicidePoint_ = d;
+    suicideColour_ = c;
     RemoveGroup(x, y);
   } else if (c != kColourEmpty && PlayRules) {
     const std::uint32_t opponent = c == kColourBlack ? kColourWhite : kColourBlack;
@@ -497,7 +499,13 @@ void TCustomBoard::RestoreCaptured() {
   if (captureFlags_ & 2) FillGroup(lx + 1, ly, r);
   if (captureFlags_ & 4) FillGroup(lx, ly - 1, r);
   if (captureFlags_ & 8) FillGroup(lx - 1, ly, r);
-  if (captureFlags_ & 16) FillGroup(lx, ly, own);
+  // After a suicide the point is empty and tells no colour; the group removed by the last
+  // suicide at this point was of the colour that played it.
+  std::uint32_t selfColour = own;
+  if (ColourCode(AtConst(lx, ly)) == kColourEmpty && lastMove_ == suicidePoint_ &&
+      suicideColour_ != 0)
+    selfColour = suicideColour_;
+  if (captureFlags_ & 16) FillGroup(lx, ly, selfColour);
 }
 
 TCustomBoard::TGeometry TCustomBoard::ComputeGeometry(int width, int height, int cols, int rows) {

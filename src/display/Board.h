@@ -261,6 +261,9 @@ class TCustomBoard {
   int firstNumber_ = 1;
   int numberOffset_ = 0;
   int lastError_ = 0;
+  // Point and colour of the last accepted suicide, so that taking it back restores its colour.
+  TBoardPoint suicidePoint_ = kPassPoint;
+  std::uint32_t suicideColour_ = 0;
   int width_ = 0;
   int height_ = 0;
 };
