@@ -59,6 +59,27 @@ const QFont& FontFor(const TFontSpec& spec) {
 
 class TQtImage;
 
+// The pixels of a one-pixel line from `from` up to, not including, `to` (Bresenham). Qt's
+// own aliased lines leave out the end with the larger coordinate instead.
+void AddLinePixels(QPolygon& dots, TPoint from, TPoint to) {
+  const int dx = std::abs(to.x - from.x), dy = -std::abs(to.y - from.y);
+  const int sx = from.x < to.x ? 1 : -1, sy = from.y < to.y ? 1 : -1;
+  int err = dx + dy;
+  int x = from.x, y = from.y;
+  while (x != to.x || y != to.y) {
+    dots << QPoint(x, y);
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
 // Drawing operations over whatever painter the subclass makes active.
 template <class Base>
 class TQtCanvasImpl : public Base {
@@ -76,15 +97,14 @@ class TQtCanvasImpl : public Base {
   void Line(TPoint from, TPoint to) override {
     QPainter* p = Begin(true, false);
     if (!p) return;
-    // The last pixel is not painted: stop one step short along the major axis.
-    const int dx = to.x - from.x, dy = to.y - from.y;
-    const int n = std::max(std::abs(dx), std::abs(dy));
-    if (n == 0) return;
-    const QPoint end(from.x + dx * (n - 1) / n, from.y + dy * (n - 1) / n);
-    if (n == 1)
-      p->drawPoint(from.x, from.y);
-    else
-      p->drawLine(QPoint(from.x, from.y), end);
+    if (from == to) return;
+    if (penWidth_ <= 1) {
+      QPolygon dots;
+      AddLinePixels(dots, from, to);
+      p->drawPoints(dots);
+    } else {
+      p->drawLine(QPoint(from.x, from.y), QPoint(to.x, to.y));
+    }
   }
 
   void Ellipse(const TRect& r) override {
@@ -112,6 +132,14 @@ class TQtCanvasImpl : public Base {
     if (points.size() < 2) return;
     QPainter* p = Begin(true, false);
     if (!p) return;
+    if (penWidth_ <= 1) {
+      // Each segment leaves out its end, which the next one starts with: every pixel is
+      // painted once, as an inverting pen needs.
+      QPolygon dots;
+      for (std::size_t i = 1; i < points.size(); ++i) AddLinePixels(dots, points[i - 1], points[i]);
+      p->drawPoints(dots);
+      return;
+    }
     QPolygon polygon;
     for (const TPoint& pt : points) polygon << QPoint(pt.x, pt.y);
     p->drawPolyline(polygon);
