@@ -17,7 +17,7 @@ constexpr std::uint64_t kMaxDataSize = 0xFFFFFFFFull - kSignatureSize;
 // Room kept free at the end for the worst store: a record, a tag list of the most items and a
 // new table.
 constexpr std::uint64_t kStoreReserve =
-    kRecordHeadSize + kBoardPositionHeaderSize + 0x3FFF + kMaxPosData + 8 + kRecordHeadSize +
+    kPosRecordHeadSize + kBoardPositionHeaderSize + 0x3FFF + kMaxPosData + 8 + kPosRecordHeadSize +
     std::uint64_t{kPosTagSize} * 0x10000 + 8 + kTableAreaSize + 8;
 constexpr std::size_t kScanChunk = 1u << 20;
 
@@ -70,13 +70,13 @@ TMatrix Target(const TMatrix& matrix, TRegionWord region) {
 
 void EncodeTableRecord(const TPosTable& t, std::uint32_t crc, std::uint32_t prev,
                        std::uint32_t next, std::uint8_t* out) {
-  std::memset(out, 0, kTableRecordSize);
+  std::memset(out, 0, kPosTableRecordSize);
   StoreLE32(out, t.Region);
   StoreLE32(out + 4, t.Buckets);
   StoreLE32(out + 8, crc);
   StoreLE32(out + 12, prev);
   StoreLE32(out + 16, next);
-  StoreLE16(out + 22, Crc16(out, kTableRecordSize - 2));
+  StoreLE16(out + 22, Crc16(out, kPosTableRecordSize - 2));
 }
 
 }  // namespace
@@ -231,7 +231,8 @@ bool TCustomPositionBase::ValidBlock(std::uint64_t index, std::uint64_t size) co
 bool TCustomPositionBase::AcceptTable(std::uint32_t index, const std::uint8_t* record,
                                       bool& damaged) {
   damaged = false;
-  if (Crc16(record, kTableRecordSize - 2) != LoadLE16(record + kTableRecordSize - 2)) return false;
+  if (Crc16(record, kPosTableRecordSize - 2) != LoadLE16(record + kPosTableRecordSize - 2))
+    return false;
   const TRegionWord region = LoadLE32(record);
   const std::uint32_t buckets = LoadLE32(record + 4);
   if (index < kPosHeaderWords || buckets != std::uint64_t{index} + kBucketTableGap) return false;
@@ -259,13 +260,14 @@ void TCustomPositionBase::LoadTables() {
   std::unordered_set<std::uint32_t> seen;
   bool broken = false;
   for (std::uint32_t at = header_.FirstTable; at != 0;) {
-    std::uint8_t record[kTableRecordSize];
+    std::uint8_t record[kPosTableRecordSize];
     bool damaged = false;
-    if (!seen.insert(at).second || std::uint64_t{at} * 4 + kTableRecordSize > LogicalDataSize()) {
+    if (!seen.insert(at).second ||
+        std::uint64_t{at} * 4 + kPosTableRecordSize > LogicalDataSize()) {
       broken = true;
       break;
     }
-    Read(record, std::int64_t{at} * 4, kTableRecordSize);
+    Read(record, std::int64_t{at} * 4, kPosTableRecordSize);
     if (!AcceptTable(at, record, damaged)) {
       broken = true;
       break;
@@ -282,12 +284,12 @@ void TCustomPositionBase::LoadTables() {
 
 void TCustomPositionBase::ScanForTables() {
   const std::uint64_t size = LogicalDataSize();
-  std::vector<std::uint8_t> chunk(kScanChunk + kTableRecordSize);
-  for (std::uint64_t start = kPosHeaderSize; start + kTableRecordSize <= size;
+  std::vector<std::uint8_t> chunk(kScanChunk + kPosTableRecordSize);
+  for (std::uint64_t start = kPosHeaderSize; start + kPosTableRecordSize <= size;
        start += kScanChunk) {
     const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk.size(), size - start));
     Read(chunk.data(), static_cast<std::int64_t>(start), n);
-    for (std::uint32_t off = 0; off + kTableRecordSize <= n && off < kScanChunk; off += 4) {
+    for (std::uint32_t off = 0; off + kPosTableRecordSize <= n && off < kScanChunk; off += 4) {
       const auto word = static_cast<std::uint32_t>((start + off) / 4);
       const std::uint8_t* record = chunk.data() + off;
       if (LoadLE32(record + 4) != std::uint64_t{word} + kBucketTableGap) continue;
@@ -302,15 +304,15 @@ void TCustomPositionBase::LoadFreeList() {
   std::map<std::uint64_t, std::uint64_t> spans;  // begin -> end, to refuse overlapping blocks
   bool broken = false;
   for (std::uint32_t at = header_.FirstFree; at != 0;) {
-    std::uint8_t record[kFreeRecordSize];
-    if (!seen.insert(at).second || !ValidBlock(at, kFreeRecordSize)) {
+    std::uint8_t record[kPosFreeRecordSize];
+    if (!seen.insert(at).second || !ValidBlock(at, kPosFreeRecordSize)) {
       broken = true;
       break;
     }
-    Read(record, std::int64_t{at} * 4, kFreeRecordSize);
+    Read(record, std::int64_t{at} * 4, kPosFreeRecordSize);
     const std::uint32_t size = LoadLE32(record);
-    if (Crc16(record, kFreeRecordSize - 2) != LoadLE16(record + kFreeRecordSize - 2) ||
-        size % 4 != 0 || size < kMinFreeBlock || !ValidBlock(at, size)) {
+    if (Crc16(record, kPosFreeRecordSize - 2) != LoadLE16(record + kPosFreeRecordSize - 2) ||
+        size % 4 != 0 || size < kPosMinFreeBlock || !ValidBlock(at, size)) {
       broken = true;
       break;
     }
@@ -364,20 +366,20 @@ void TCustomPositionBase::SetBucket(TPosTable& table, std::uint16_t bucket, std:
 
 void TCustomPositionBase::WriteFreeRecord(std::uint32_t index, std::uint32_t size,
                                           std::uint32_t prev, std::uint32_t next) {
-  std::uint8_t r[kFreeRecordSize];
+  std::uint8_t r[kPosFreeRecordSize];
   StoreLE32(r, size);
   StoreLE32(r + 4, prev);
   StoreLE32(r + 8, next);
-  StoreLE16(r + 12, Crc16(r, kFreeRecordSize - 2));
-  Write(r, std::int64_t{index} * 4, kFreeRecordSize);
+  StoreLE16(r + 12, Crc16(r, kPosFreeRecordSize - 2));
+  Write(r, std::int64_t{index} * 4, kPosFreeRecordSize);
 }
 
 void TCustomPositionBase::WriteTagList(std::uint32_t index, const TPosTags& tags) {
-  std::vector<std::uint8_t> b(kRecordHeadSize + kPosTagSize * tags.size());
+  std::vector<std::uint8_t> b(kPosRecordHeadSize + kPosTagSize * tags.size());
   StoreLE16(b.data() + 2, static_cast<std::uint16_t>(tags.size()));
   for (std::size_t i = 0; i < tags.size(); ++i) {
-    StoreLE32(b.data() + kRecordHeadSize + kPosTagSize * i, tags[i].Tag);
-    StoreLE32(b.data() + kRecordHeadSize + kPosTagSize * i + 4, tags[i].Index);
+    StoreLE32(b.data() + kPosRecordHeadSize + kPosTagSize * i, tags[i].Tag);
+    StoreLE32(b.data() + kPosRecordHeadSize + kPosTagSize * i + 4, tags[i].Index);
   }
   StoreLE16(b.data(), Crc16(b.data() + 2, b.size() - 2));
   Write(b.data(), std::int64_t{index} * 4, static_cast<std::uint32_t>(b.size()));
@@ -452,7 +454,7 @@ void TCustomPositionBase::Release(std::uint32_t index, std::uint32_t size) {
   if (!active_ || readOnly_) return;
   const std::uint64_t rounded = RoundUp4(size);
   // A block too small for its free record, or one that is not a block of this file, is left.
-  if (rounded < kMinFreeBlock || !ValidBlock(index, size)) return;
+  if (rounded < kPosMinFreeBlock || !ValidBlock(index, size)) return;
   const auto blockSize = static_cast<std::uint32_t>(rounded);
   if (free_.empty()) {
     WriteFreeRecord(index, blockSize, 0, 0);
@@ -470,7 +472,7 @@ void TCustomPositionBase::Release(std::uint32_t index, std::uint32_t size) {
 bool TCustomPositionBase::ReadPositionRecord(std::uint32_t index, TPosRecord& out) {
   out = TPosRecord{};
   out.Index = index;
-  std::uint8_t head[kRecordHeadSize + 2];
+  std::uint8_t head[kPosRecordHeadSize + 2];
   if (!ValidBlock(index, sizeof head)) {
     MarkCorrupt();
     return false;
@@ -478,7 +480,7 @@ bool TCustomPositionBase::ReadPositionRecord(std::uint32_t index, TPosRecord& ou
   Read(head, std::int64_t{index} * 4, sizeof head);
   const std::uint32_t d = LoadLE16(head + 2);
   const std::uint32_t p = (LoadLE16(head + 4) & 0x3FFFu) + kBoardPositionHeaderSize;
-  const std::uint32_t total = kRecordHeadSize + p + d;
+  const std::uint32_t total = kPosRecordHeadSize + p + d;
   if (!ValidBlock(index, total)) {
     MarkCorrupt();
     return false;
@@ -489,21 +491,21 @@ bool TCustomPositionBase::ReadPositionRecord(std::uint32_t index, TPosRecord& ou
     MarkCorrupt();
     return false;
   }
-  out.Position.assign(b.begin() + kRecordHeadSize, b.begin() + kRecordHeadSize + p);
-  out.Data.assign(b.begin() + kRecordHeadSize + p, b.end());
+  out.Position.assign(b.begin() + kPosRecordHeadSize, b.begin() + kPosRecordHeadSize + p);
+  out.Data.assign(b.begin() + kPosRecordHeadSize + p, b.end());
   return true;
 }
 
 bool TCustomPositionBase::ReadTagList(std::uint32_t index, TPosTags& out) {
   out.clear();
-  std::uint8_t head[kRecordHeadSize];
+  std::uint8_t head[kPosRecordHeadSize];
   if (!ValidBlock(index, sizeof head)) {
     MarkCorrupt();
     return false;
   }
   Read(head, std::int64_t{index} * 4, sizeof head);
   const std::uint32_t n = LoadLE16(head + 2);
-  const std::uint32_t total = kRecordHeadSize + kPosTagSize * n;
+  const std::uint32_t total = kPosRecordHeadSize + kPosTagSize * n;
   if (n == 0 || !ValidBlock(index, total)) {
     MarkCorrupt();
     return false;
@@ -516,8 +518,8 @@ bool TCustomPositionBase::ReadTagList(std::uint32_t index, TPosTags& out) {
   }
   out.resize(n);
   for (std::uint32_t i = 0; i < n; ++i) {
-    out[i].Tag = LoadLE32(b.data() + kRecordHeadSize + kPosTagSize * i);
-    out[i].Index = LoadLE32(b.data() + kRecordHeadSize + kPosTagSize * i + 4);
+    out[i].Tag = LoadLE32(b.data() + kPosRecordHeadSize + kPosTagSize * i);
+    out[i].Index = LoadLE32(b.data() + kPosRecordHeadSize + kPosTagSize * i + 4);
   }
   return true;
 }
@@ -539,15 +541,15 @@ bool TCustomPositionBase::DecodeRecord(const TPosRecord& record, TRegionWord reg
 
 std::uint32_t TCustomPositionBase::WriteNewRecord(const TBoardPosition& position,
                                                   const TPosData& data) {
-  const auto size = static_cast<std::uint32_t>(kRecordHeadSize + position.size() + data.size());
+  const auto size = static_cast<std::uint32_t>(kPosRecordHeadSize + position.size() + data.size());
   const std::uint32_t index = Allocate(size);
   if (index == 0) return 0;
   if (OnWriteRecord) OnWriteRecord(*this, index, data);
   std::vector<std::uint8_t> b(size);
   StoreLE16(b.data() + 2, static_cast<std::uint16_t>(data.size()));
-  std::copy(position.begin(), position.end(), b.begin() + kRecordHeadSize);
+  std::copy(position.begin(), position.end(), b.begin() + kPosRecordHeadSize);
   std::copy(data.begin(), data.end(),
-            b.begin() + kRecordHeadSize + static_cast<std::ptrdiff_t>(position.size()));
+            b.begin() + kPosRecordHeadSize + static_cast<std::ptrdiff_t>(position.size()));
   StoreLE16(b.data(), Crc16(b.data() + 2, size - 2));
   Write(b.data(), std::int64_t{index} * 4, size);
   return index;
@@ -647,11 +649,11 @@ bool TCustomPositionBase::StorePosition(const TMatrix& matrix, TRegionWord regio
     if (index == 0) return false;
     tags.push_back({hash.tag, index});
     const std::uint32_t longer =
-        Allocate(static_cast<std::uint32_t>(kRecordHeadSize + kPosTagSize * tags.size()));
+        Allocate(static_cast<std::uint32_t>(kPosRecordHeadSize + kPosTagSize * tags.size()));
     if (longer == 0) return false;
     WriteTagList(longer, tags);
     SetBucket(*table, hash.bucket, longer | kTagListBit);
-    Release(list, static_cast<std::uint32_t>(kRecordHeadSize + kPosTagSize * (tags.size() - 1)));
+    Release(list, static_cast<std::uint32_t>(kPosRecordHeadSize + kPosTagSize * (tags.size() - 1)));
     return true;
   }
 
@@ -678,7 +680,7 @@ bool TCustomPositionBase::StorePosition(const TMatrix& matrix, TRegionWord regio
   const std::uint32_t index = WriteNewRecord(position, data);
   if (index == 0) return false;
   const TPosTags tags = {{oldTag, entry}, {hash.tag, index}};
-  const std::uint32_t list = Allocate(kRecordHeadSize + kPosTagSize * 2);
+  const std::uint32_t list = Allocate(kPosRecordHeadSize + kPosTagSize * 2);
   if (list == 0) return false;
   WriteTagList(list, tags);
   SetBucket(*table, hash.bucket, list | kTagListBit);
@@ -695,13 +697,13 @@ void TCustomPositionBase::Save() {
       t.Crc = Crc32(buckets.data(), buckets.size());
       t.Dirty = t.Damaged = false;
     }
-    std::uint8_t record[kTableRecordSize], stored[kTableRecordSize];
+    std::uint8_t record[kPosTableRecordSize], stored[kPosTableRecordSize];
     EncodeTableRecord(t, t.Crc, i > 0 ? tables_[i - 1].Index : 0,
                       i + 1 < tables_.size() ? tables_[i + 1].Index : 0, record);
     // Unchanged records are not rewritten, so that their pages stay untouched.
-    Read(stored, std::int64_t{t.Index} * 4, kTableRecordSize);
-    if (std::memcmp(record, stored, kTableRecordSize) != 0)
-      Write(record, std::int64_t{t.Index} * 4, kTableRecordSize);
+    Read(stored, std::int64_t{t.Index} * 4, kPosTableRecordSize);
+    if (std::memcmp(record, stored, kPosTableRecordSize) != 0)
+      Write(record, std::int64_t{t.Index} * 4, kPosTableRecordSize);
   }
   header_.FirstTable = tables_.empty() ? 0 : tables_.front().Index;
   header_.FirstFree = free_.empty() ? 0 : free_.front().Index;

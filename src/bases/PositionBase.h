@@ -48,20 +48,20 @@ constexpr std::uint32_t kPosHeaderSize = 8 + 8 + 4 + 4 + 4 + 2 + 2;
 constexpr std::uint32_t kPosHeaderWords = kPosHeaderSize / 4;
 static_assert(kPosHeaderSize == 32 && kPhHeaderCrc + 2 == kPosHeaderSize);
 
-constexpr std::uint32_t kTableRecordSize = 4 + 4 + 4 + 4 + 4 + 2 + 2;
+constexpr std::uint32_t kPosTableRecordSize = 4 + 4 + 4 + 4 + 4 + 2 + 2;
 constexpr std::uint32_t kBucketTableGap = 8;  // words from a table record to its buckets
 constexpr std::uint32_t kBucketCount = 65536;
 constexpr std::uint32_t kBucketTableSize = kBucketCount * 4;
 constexpr std::uint32_t kTableAreaSize = kBucketTableGap * 4 + kBucketTableSize;
-static_assert(kTableRecordSize == 24 && kTableRecordSize <= kBucketTableGap * 4);
+static_assert(kPosTableRecordSize == 24 && kPosTableRecordSize <= kBucketTableGap * 4);
 
 constexpr std::uint32_t kTagListBit = 0x80000000;
-constexpr std::uint32_t kRecordHeadSize = 2 + 2;
+constexpr std::uint32_t kPosRecordHeadSize = 2 + 2;
 constexpr std::uint32_t kPosTagSize = 4 + 4;
-constexpr std::uint32_t kFreeRecordSize = 4 + 4 + 4 + 2;
-static_assert(kFreeRecordSize == 14);
+constexpr std::uint32_t kPosFreeRecordSize = 4 + 4 + 4 + 2;
+static_assert(kPosFreeRecordSize == 14);
 // A released block smaller than this cannot hold its free block record and is left unused.
-constexpr std::uint32_t kMinFreeBlock = 16;
+constexpr std::uint32_t kPosMinFreeBlock = 16;
 constexpr std::uint32_t kMaxPosData = 0xFFFF;
 
 struct TPosHeader {
@@ -99,7 +99,7 @@ struct TPosRecord {
   TBoardPosition Position;
   TPosData Data;
   std::uint32_t Size() const {
-    return kRecordHeadSize + static_cast<std::uint32_t>(Position.size() + Data.size());
+    return kPosRecordHeadSize + static_cast<std::uint32_t>(Position.size() + Data.size());
   }
 };
 
