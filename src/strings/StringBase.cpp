@@ -315,6 +315,7 @@ bool TStringBase::OpenFiles(const std::string& name, bool create) {
   active_ = true;
   LoadFreeList();
   if (tags_.LogicalDataSize() == 0) RebuildIndex();
+  CheckOverlaps();
   if ((tags_.Errors() | holder_.Errors()) != 0) {
     errors_ |= ErrOpenFailed;
     Abandon();
@@ -378,6 +379,36 @@ void TStringBase::LoadFreeList() {
     freeByClass_[SizeClass(head.Length)].push_back(std::prev(freeList_.end()));
     freeUnits_.insert(unit);
     unit = head.Link;
+  }
+}
+
+void TStringBase::CheckOverlaps() {
+  struct Span {
+    std::uint64_t from, to;
+  };
+  std::vector<Span> spans;
+  spans.reserve(freeList_.size());
+  for (const TStringFreeBlock& b : freeList_)
+    spans.push_back({b.Unit, std::uint64_t{b.Unit} + RecordUnits(b.Length)});
+  const std::uint32_t end = holder_.EndUnit();
+  const std::uint32_t ids = std::min(tags_.EntryCount(), kMaxStringID + 1);
+  for (std::uint32_t id = 1; id < ids; ++id) {
+    TStringTagEntry e;
+    // Entries that do not lead to their record are dealt with when they are used.
+    if (!tags_.ReadEntry(id, e) || e.Unit < kStringFirstUnit || e.Unit >= end) continue;
+    const TStringRecordHead head = holder_.ReadHead(e.Unit);
+    if (!head.Valid() || head.Length != e.Length || head.Link != id) continue;
+    spans.push_back({e.Unit, std::uint64_t{e.Unit} + RecordUnits(e.Length)});
+  }
+  std::sort(spans.begin(), spans.end(),
+            [](const Span& a, const Span& b) { return a.from < b.from; });
+  std::uint64_t reached = 0;
+  for (const Span& span : spans) {
+    if (span.from < reached) {
+      holder_.MarkCorrupt();
+      return;
+    }
+    reached = span.to;
   }
 }
 

@@ -215,6 +215,9 @@ class TStringBase {
   // Closes both files writing nothing, and removes files this open created.
   void Abandon();
   void LoadFreeList();
+  // Free blocks and indexed records must not share a unit, or reusing one would overwrite
+  // another; an overlap marks the holder file corrupt.
+  void CheckOverlaps();
   void ClearFreeList();
   // The tag entry of an ID, verified against the record it leads to; a damaged entry or one
   // that leads elsewhere marks the file at fault.

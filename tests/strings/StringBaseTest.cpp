@@ -501,6 +501,22 @@ TEST_F(StringBaseDamage, FailedOpensLeaveTheFilesUntouched) {
     EXPECT_EQ(ReadFileBytes(f.str), damaged) << c.what;
     EXPECT_EQ(ReadFileBytes(f.sid), sid) << c.what;
   }
+  // A well-formed free block forged inside ID 1's record.
+  TBytes forged = str;
+  const std::uint32_t inside = UnitOf(1) + 3;  // over its text, its header intact
+  test::PutLE16(forged, At(inside) + 2, 1);
+  test::PutLE32(forged, At(inside) + 4, 0);
+  test::PutLE16(forged, At(inside), Crc16(forged.data() + At(inside) + 2, 6));
+  test::PutLE32(forged, 4 + 20, inside);
+  test::PutLE16(forged, 4 + 30, Crc16(forged.data() + 4, 30));
+  test::WriteFileBytes(f.str, forged);
+  {
+    TStringBase base;
+    EXPECT_FALSE(base.Open(f.str));
+    EXPECT_EQ(base.TakeErrors(), ErrOpenFailed | ErrCorrupt);
+    EXPECT_EQ(ReadFileBytes(f.str), forged);
+  }
+
   // A tag file that cannot be opened: the holder this open created is removed again.
   std::filesystem::remove(f.str);
   std::filesystem::remove(f.sid);
