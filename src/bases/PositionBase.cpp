@@ -326,9 +326,28 @@ void TCustomPositionBase::LoadFreeList() {
     }
     spans.emplace(begin, end);
     free_.push_back({at, size});
-    freeBySize_[size].push_back(std::prev(free_.end()));
     at = LoadLE32(record + 8);
   }
+  // A free block must not hold anything the buckets still reach, or taking it would overwrite
+  // a stored position: the chain is cut before the first such block.
+  if (!free_.empty()) {
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> live = LiveSpans();
+    for (auto it = free_.begin(); it != free_.end(); ++it) {
+      const std::uint64_t begin = std::uint64_t{it->Index} * 4;
+      const std::uint64_t end = begin + it->Size;
+      // The spans are disjoint and sorted: only the first one that ends after `begin` can meet
+      // the block.
+      const auto span =
+          std::upper_bound(live.begin(), live.end(), begin,
+                           [](std::uint64_t value, const auto& s) { return value < s.second; });
+      if (span != live.end() && span->first < end) {
+        free_.erase(it, free_.end());
+        broken = true;
+        break;
+      }
+    }
+  }
+  for (auto it = free_.begin(); it != free_.end(); ++it) freeBySize_[it->Size].push_back(it);
   if (broken) {
     // Cut the chain after the last good block; the space behind the break is given up.
     MarkCorrupt();
@@ -341,6 +360,52 @@ void TCustomPositionBase::LoadFreeList() {
       WriteFreeRecord(last.Index, last.Size, prev, 0);
     }
   }
+}
+
+std::vector<std::pair<std::uint64_t, std::uint64_t>> TCustomPositionBase::LiveSpans() {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
+  std::unordered_set<std::uint32_t> lists;
+  auto addRecord = [&](std::uint32_t index) {
+    std::uint8_t head[kPosRecordHeadSize + 2];
+    if (!ValidBlock(index, sizeof head)) return;
+    Read(head, std::int64_t{index} * 4, sizeof head);
+    const std::uint64_t total = kPosRecordHeadSize + LoadLE16(head + 2) +
+                                (LoadLE16(head + 4) & 0x3FFFu) + kBoardPositionHeaderSize;
+    if (ValidBlock(index, total))
+      spans.emplace_back(std::uint64_t{index} * 4, index * 4ull + total);
+  };
+  for (const auto& t : tables_) {
+    for (const std::uint32_t entry : ReadBuckets(t)) {
+      if (entry == 0) continue;
+      if (!(entry & kTagListBit)) {
+        addRecord(entry);
+        continue;
+      }
+      const std::uint32_t list = entry & ~kTagListBit;
+      if (!lists.insert(list).second) continue;
+      std::uint8_t head[kPosRecordHeadSize];
+      if (!ValidBlock(list, sizeof head)) continue;
+      Read(head, std::int64_t{list} * 4, sizeof head);
+      const std::uint32_t n = LoadLE16(head + 2);
+      const std::uint32_t total = kPosRecordHeadSize + kPosTagSize * n;
+      if (!ValidBlock(list, total)) continue;
+      spans.emplace_back(std::uint64_t{list} * 4, list * 4ull + total);
+      std::vector<std::uint8_t> items(kPosTagSize * n);
+      Read(items.data(), std::int64_t{list} * 4 + kPosRecordHeadSize,
+           static_cast<std::uint32_t>(items.size()));
+      for (std::uint32_t i = 0; i < n; ++i) addRecord(LoadLE32(items.data() + kPosTagSize * i + 4));
+    }
+  }
+  std::sort(spans.begin(), spans.end());
+  // Merged into disjoint spans.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> merged;
+  for (const auto& s : spans) {
+    if (!merged.empty() && s.first < merged.back().second)
+      merged.back().second = std::max(merged.back().second, s.second);
+    else
+      merged.push_back(s);
+  }
+  return merged;
 }
 
 std::vector<TPosFreeBlock> TCustomPositionBase::FreeBlocks() const {
@@ -719,6 +784,9 @@ void TCustomPositionBase::Save() {
 void ForEachPosition(TCustomPositionBase& base,
                      const std::function<void(const TPosTable&, const TPosRecord&)>& visit) {
   const std::vector<TPosTable> tables = base.Tables();
+  // A damaged file may name one list from many buckets; each is listed once, so the work stays
+  // bounded by the size of the file.
+  std::unordered_set<std::uint32_t> lists;
   for (const auto& t : tables) {
     const std::vector<std::uint32_t> words = base.ReadBuckets(t);
     for (const std::uint32_t entry : words) {
@@ -726,7 +794,7 @@ void ForEachPosition(TCustomPositionBase& base,
       std::vector<std::uint32_t> indexes;
       if (entry & kTagListBit) {
         TPosTags tags;
-        if (base.ReadTagList(entry & ~kTagListBit, tags))
+        if (lists.insert(entry).second && base.ReadTagList(entry & ~kTagListBit, tags))
           for (const auto& item : tags) indexes.push_back(item.Index);
       } else {
         indexes.push_back(entry);
@@ -749,6 +817,7 @@ TPosBaseCheck CheckPositionBase(TCustomPositionBase& base) {
   check.HeaderOk = base.HeaderIntact();
   check.ChainsOk = base.ChainsIntact();
   const std::vector<TPosTable> tables = base.Tables();
+  std::unordered_set<std::uint32_t> lists;
   for (const auto& t : tables) {
     TPosTableCheck tc;
     tc.Region = t.Region;
@@ -760,6 +829,10 @@ TPosBaseCheck CheckPositionBase(TCustomPositionBase& base) {
       if (entry == 0) continue;
       TPosTags items;
       if (entry & kTagListBit) {
+        if (!lists.insert(entry).second) {
+          ++tc.BadRecords;  // a second bucket naming the same list
+          continue;
+        }
         ++tc.TagLists;
         if (!base.ReadTagList(entry & ~kTagListBit, items)) {
           ++tc.BadRecords;

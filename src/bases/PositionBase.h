@@ -27,6 +27,7 @@
 #include <list>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "board/PointTypes.h"
@@ -167,6 +168,8 @@ class TCustomPositionBase : public TSaveMap {
   void ScanForTables();
   bool AcceptTable(std::uint32_t index, const std::uint8_t* record, bool& damaged);
   void LoadFreeList();
+  // The byte spans of every record and tag list the buckets reach, merged and sorted.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> LiveSpans();
   // The block lies after the header, inside the data and outside every table.
   bool ValidBlock(std::uint64_t index, std::uint64_t size) const;
   bool OverlapsTable(std::uint64_t begin, std::uint64_t end) const;

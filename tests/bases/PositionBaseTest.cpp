@@ -586,9 +586,29 @@ TEST(PositionBase, HostileIndexesAndLengthsAreRefused) {
   test::PutLE32(bytes, FileOffset(record) + 8, record);
   test::PutLE16(bytes, FileOffset(record) + 12, Crc16(bytes.data() + FileOffset(record), 12));
   test::WriteFileBytes(path, bytes);
+  {
+    TOpened o(path);
+    EXPECT_TRUE(o.base.TakeErrors() & ErrCorrupt);
+    EXPECT_EQ(o.base.FreeBlocks().size(), 1u);
+  }
+  // A free block grown over the stored record behind it is never handed out.
+  bytes = test::ReadFileBytes(path);
+  const std::uint32_t size = bytes[FileOffset(record)] | bytes[FileOffset(record) + 1] << 8;
+  test::PutLE32(bytes, FileOffset(record), size + 16);
+  test::PutLE16(bytes, FileOffset(record) + 12, Crc16(bytes.data() + FileOffset(record), 12));
+  test::WriteFileBytes(path, bytes);
   TOpened o(path);
   EXPECT_TRUE(o.base.TakeErrors() & ErrCorrupt);
-  EXPECT_EQ(o.base.FreeBlocks().size(), 1u);
+  EXPECT_TRUE(o.base.FreeBlocks().empty());
+  TMatrix other(81, 0);
+  other[3] = kCellWhite;
+  TBoardPosition po;
+  ASSERT_TRUE(EncodePosition(other, coBest, kBoard9, po));
+  ASSERT_TRUE(o.base.StorePosition(other, kBoard9, TPosData(size + 16 - 4 - po.size(), 5)));
+  TSymmetry code = 0;
+  TPosData found;
+  ASSERT_TRUE(o.base.FindPosition(Lopsided(), kBoard9, code, found));
+  EXPECT_EQ(found, TPosData(20, 1));
 }
 
 // ---------------------------------------------------------------------------------------------
