@@ -6,9 +6,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bases/VarsBase.h"
 #include "board/BoardFormFunc.h"
 #include "board/CheckSum.h"
+#include "board/PositionFunc.h"
 #include "platform/DateTime.h"
+#include "records/GameFunc.h"
 
 namespace kessaro {
 namespace {
@@ -516,7 +519,257 @@ bool TSubNety::PathToRecord(std::uint32_t index, APoint& moves, TSymmetry& code)
   return true;
 }
 
-void TSubNety::ExpandGameTail(TSequence* /*node*/) {}
+namespace {
+
+// The continuation of a game beyond the net: the game's moves translated into the region,
+// with the state of the net's game reference (ContIndex, ContLast, ContMove).
+class TContinuation {
+ public:
+  TContinuation(const TVarMoves& moves, const NetRecord& ref, const TMatrix& start,
+                TRegionWord region)
+      : moves_(moves),
+        start_(start),
+        region_(region),
+        originX_(ref.OriginX()),
+        originY_(ref.OriginY()),
+        swapColours_((ref.GameSymmetry() & kSymColours) != 0),
+        index_(ref.ContIndex()),
+        last_(ref.ContLast()) {
+    for (std::uint8_t& c : start_)
+      if (c == kCellOutside) c = kCellOutside;  // kept: masked cells are not usable
+  }
+
+  std::int32_t Index() const { return index_; }
+  TMoveWord Move() const { return move_; }
+
+  // Brings the working slot to the stored state: the move at a stored index (or the next
+  // usable one), or the first move of a search.
+  void Start() {
+    if (index_ >= 0) {
+      ScanFrom(index_, false);
+    } else if (index_ < -1) {
+      Advance();
+    } else {
+      move_ = kNoMove;
+    }
+  }
+
+  void Advance() {
+    if (index_ == -1) return;
+    if (index_ < -1) {
+      const std::int64_t from = SearchStart();
+      if (from < 0) return End();
+      ScanFrom(from, true);
+    } else {
+      ScanFrom(std::int64_t{index_} + 1, false);
+    }
+  }
+
+  void StepBack() {
+    if (index_ < -1) return;
+    if (index_ == -1) index_ = last_ >= 0 ? last_ + 1 : static_cast<std::int32_t>(moves_.size());
+    for (std::int64_t i =
+             std::min<std::int64_t>(index_, static_cast<std::int64_t>(moves_.size())) - 1;
+         i >= 0; --i) {
+      TMoveWord m;
+      if (Usable(static_cast<std::size_t>(i), m)) {
+        index_ = static_cast<std::int32_t>(i);
+        move_ = m;
+        return;
+      }
+    }
+    move_ = kNoMove;
+    index_ = -2;
+  }
+
+ private:
+  bool Usable(std::size_t i, TMoveWord& regionMove) const {
+    const TMoveWord m = moves_[i].Move;
+    if (IsNoMove(m)) return false;
+    const int x = MoveX(m) - originX_, y = MoveY(m) - originY_;
+    const int w = RegionWidth(region_), h = RegionHeight(region_);
+    if (x < 0 || y < 0 || x >= w || y >= h) return false;
+    if (start_[static_cast<std::size_t>(y * w + x)] == kCellOutside) return false;
+    regionMove = static_cast<TMoveWord>((m & ~kPointMask) | x | y << 8);
+    if (swapColours_) regionMove ^= kWhiteBit;
+    return true;
+  }
+
+  // Replays usable moves on an empty board until it equals the start position; the index
+  // after the last move played, or -1 when the list ends first.
+  std::int64_t SearchStart() const {
+    const int w = RegionWidth(region_), h = RegionHeight(region_);
+    TMatrix target = start_;
+    for (std::uint8_t& c : target)
+      if (c == kCellOutside) c = kCellEmpty;
+    TMatrix board(target.size(), kCellEmpty);
+    for (std::size_t i = 0;; ++i) {
+      if (board == target) return static_cast<std::int64_t>(i);
+      if (i >= moves_.size()) return -1;
+      TMoveWord m;
+      if (!Usable(i, m)) continue;
+      PlaceStone(board, RegionKind(region_), w, (m & kWhiteBit) ? kCellWhite : kCellBlack, MoveY(m),
+                 MoveX(m), h);
+    }
+  }
+
+  void ScanFrom(std::int64_t from, bool searching) {
+    for (std::int64_t i = from; i < static_cast<std::int64_t>(moves_.size()); ++i) {
+      if (last_ >= 0 && i > last_) break;
+      TMoveWord m;
+      if (!Usable(static_cast<std::size_t>(i), m)) continue;
+      const int w = RegionWidth(region_);
+      if (searching && start_[static_cast<std::size_t>(MoveY(m) * w + MoveX(m))] != kCellEmpty)
+        break;
+      index_ = static_cast<std::int32_t>(i);
+      move_ = m;
+      return;
+    }
+    End();
+  }
+
+  void End() {
+    move_ = kNoMove;
+    index_ = -1;
+  }
+
+  const TVarMoves& moves_;
+  TMatrix start_;
+  TRegionWord region_;
+  int originX_, originY_;
+  bool swapColours_;
+  std::int32_t index_, last_;
+  TMoveWord move_ = kNoMove;
+};
+
+}  // namespace
+
+bool TSubNety::SingleLineToGames(NetRecord& record, std::vector<TSymmetry>& codes) {
+  // Follow the only selected child until a record with games; a fork, a leaf or a cycle fails.
+  std::unordered_set<std::uint32_t> seen{record.Index};
+  for (std::uint32_t level = 0; level <= net_->NodeCount(); ++level) {
+    NetRecord resolved = record;
+    net_->ResolveChildren(resolved);
+    if (NetFailed()) return false;
+    NetRecord only;
+    int count = 0;
+    std::uint64_t budget = std::uint64_t{net_->NodeCount()} + 1;
+    for (std::uint32_t i = resolved.Child(); i != 0 && budget-- > 0 && count < 2;) {
+      NetRecord child;
+      net_->ReadNode(i, child);
+      if (NetFailed()) return false;
+      if (InSelection(i)) {
+        only = child;
+        ++count;
+      }
+      i = child.Next();
+    }
+    if (count != 1 || !seen.insert(only.Index).second) return false;
+    codes.push_back(only.ChildSymmetry());
+    record = only;
+    if (record.NodeFlags() & nfHasGames) return true;
+  }
+  return false;
+}
+
+bool TSubNety::FindGameRef(const NetRecord& stored, NetRecord& ref) {
+  std::uint32_t index = 0;
+  if (!(stored.NodeFlags() & nfLink) && InSelection(stored.Child())) {
+    index = stored.Child();
+  } else {
+    NetRecord resolved = stored, junction;
+    net_->ResolveChildrenJunction(resolved, junction);
+    if (NetFailed()) return false;
+    if (InSelection(resolved.Child())) {
+      index = resolved.Child();
+    } else if (junction.Alternate() != 0 && net_->ValidIndex(junction.Alternate())) {
+      NetRecord alternate;
+      net_->ReadJunction(junction.Alternate(), alternate);
+      if (NetFailed()) return false;
+      if (InSelection(alternate.Entry())) index = alternate.Entry();
+    }
+  }
+  if (index == 0 || !net_->ValidIndex(index)) return false;
+  net_->ReadGameRef(index, ref);
+  return !NetFailed();
+}
+
+void TSubNety::ExpandGameTail(TSequence* node) {
+  if (node == nullptr || node->Kind != skNetGameNode || node->Data == nullptr ||
+      node->FirstChild != nullptr || net_ == nullptr)
+    return;
+  auto* data = static_cast<TNetGameNodeData*>(node->Data);
+  TSequence* root = RootOf(node);
+  auto* rootData = dynamic_cast<TNetRootData*>(root->Data);
+  if (rootData == nullptr) return;
+
+  // 1. The record that holds the game reference: the node's own, or the end of the single
+  // line below it; the codes of that line bring the reference into this node's frame.
+  NetRecord holder;
+  net_->ReadNode(data->Node.Index, holder);
+  if (NetFailed()) return;
+  std::vector<TSymmetry> lineCodes;
+  if (!(holder.NodeFlags() & nfHasGames) && !(data->Node.NodeFlags() & nfHasGames) &&
+      !SingleLineToGames(holder, lineCodes))
+    return;
+
+  // 2. The game reference.
+  NetRecord ref;
+  if (!FindGameRef(holder, ref)) return;
+  data->GameRef = ref;
+
+  // 3. The game, as a variation in the net's orientation.
+  TVar var;
+  const std::uint32_t id = ref.GameId();
+  const auto low = static_cast<TSymmetry>(ref.GameSymmetry() & 0x0F);
+  TGame& game = rootData->GameRecord;
+  if (id >= kVarGameIdFirst && id <= kVarGameIdLast) {
+    if (vars_ == nullptr || !vars_->ReadVar(id - kVarGameIdFirst, var)) return;
+    TransformVar(var, low);
+    FreeGame(game);
+    InitGame(game);
+    game.GameNo = static_cast<std::int32_t>(id);
+    game.BoardSize = var.BoardSize;
+  } else {
+    if (subBase_ == nullptr) return;
+    FreeGame(game);
+    InitGame(game);
+    game.GameNo = static_cast<std::int32_t>(id);
+    subBase_->LoadGame(game);
+    errors_ |= subBase_->TakeErrors();
+    if (game.GameNo == 0) return;
+    TransformMoves(game, low & 7, ref.GameBoardSize());
+    GameAsVar(game, var);
+    if (low & kSymColours)
+      for (TVarMove& m : var.Moves) m.Move ^= kWhiteBit;
+  }
+  data->LoadedGame = &game;
+
+  // 4. The path's code, and the continuation stepped back over the levels climbed down.
+  TSymmetry code = static_cast<TSymmetry>(ref.GameSymmetry() >> 4);
+  for (auto it = lineCodes.rbegin(); it != lineCodes.rend(); ++it)
+    code = ComposeSymmetry(code, *it);
+  code = ComposeSymmetry(code, CombinedSymmetry(node));
+  const TNetHeader& header = net_->Header();
+  TMatrix start;
+  net_->GetStartPosition(start);
+  start.resize(static_cast<std::size_t>(header.RegionWidth() * header.RegionHeight()), 0);
+  TContinuation walk(var.Moves, ref, start, header.RegionWord());
+  walk.Start();
+  for (std::size_t i = 0; i < lineCodes.size(); ++i) walk.StepBack();
+
+  // 5. The tail, one kind 6 node per usable move; every advance moves forward in the list.
+  TSequence* previous = node;
+  for (std::size_t guard = 0; walk.Index() != -1 && guard <= var.Moves.size(); ++guard) {
+    TMoveWord move = walk.Move();
+    if (walk.Index() >= 0) {
+      net_->TransformMove(move, code);
+      const auto annotation = var.Moves[static_cast<std::size_t>(walk.Index())].Annotation;
+      previous = AddMove(previous, move, annotation, skGameMove, rootData);
+    }
+    walk.Advance();
+  }
+}
 
 void TSubNety::CollapseSiblings(TSequence* node) {
   for (TSequence* n = node; n != nullptr; n = n->NextSibling) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bases/Nety.h"
 #include "bases/Statistic.h"
@@ -139,6 +140,8 @@ class TSubNety : public TMap {
   bool HasGameEnd(std::uint32_t index);
   // Calls visit(member) for every other member of record's ring, in ring order; stops when
   // visit returns false, at 0, back at the start, or on a cycle that misses the start.
+  bool SingleLineToGames(NetRecord& record, std::vector<TSymmetry>& codes);
+  bool FindGameRef(const NetRecord& stored, NetRecord& ref);
   template <typename Visit>
   void WalkRing(const NetRecord& record, Visit visit);
 

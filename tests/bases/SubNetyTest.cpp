@@ -7,6 +7,7 @@
 
 #include "bases/FakeSources.h"
 #include "bases/HolderFixture.h"
+#include "bases/VarsBase.h"
 #include "board/BoardFormFunc.h"
 #include "support/ByteFixtures.h"
 
@@ -228,6 +229,148 @@ TEST(SubNety, AttachChecksEveryIdentity) {
   EXPECT_FALSE(damaged.LoadBitFields());
   EXPECT_FALSE(damaged.Active());
   EXPECT_TRUE(damaged.TakeErrors() & ErrCorrupt);
+}
+
+}  // namespace
+}  // namespace kessaro
+
+namespace kessaro {
+namespace {
+
+// Game tails: a corner net over a variations base whose variation 1 continues the games.
+class GameTailTest : public ::testing::Test {
+ protected:
+  void Build(const test::TNetSpec& spec, const TVarMoves& moves, test::TSubNetSpec subSpec = {}) {
+    const std::string base = test::TempPath("TailVars");
+    for (const char* ext : {".vpb", ".vim", ".vdm"}) test::TempPath(std::string("TailVars") + ext);
+    {
+      TVarsBase writer;
+      writer.SetReadOnly(false);
+      ASSERT_TRUE(writer.Open(base));
+      ASSERT_EQ(writer.AppendVariation(TMatrix(361, 0), MakeRegion(rkWholeBoard, 19, 19), moves),
+                1u);
+    }
+    ASSERT_TRUE(vars_.Open(base));
+    const std::string netPath = test::TempPath("tail.net");
+    test::WriteNet(netPath, spec);
+    ASSERT_TRUE(net_.Open(netPath));
+    subBase_.Bind(nullptr, nullptr, &vars_);
+    const std::string subPath = test::TempPath("tail.sns");
+    ASSERT_NE(test::WriteSubNet(subPath, net_, subBase_, subSpec), 0u);
+    ASSERT_TRUE(sub_.Open(subPath));
+    ASSERT_TRUE(sub_.Attach(&subBase_, &net_, nullptr));
+    sub_.SetVarsBase(&vars_);
+    root_ = NewNodeUnder(nullptr);
+    root_->Kind = skNetRoot;
+    sub_.ExpandRoot(root_);
+  }
+  void TearDown() override {
+    if (root_ != nullptr) ReleaseTree(root_);
+  }
+  static std::vector<TMoveWord> Tail(TSequence* node) {
+    std::vector<TMoveWord> out;
+    for (TSequence* n = node->FirstChild; n != nullptr; n = n->FirstChild) {
+      EXPECT_EQ(n->Kind, skGameMove);
+      EXPECT_EQ(n->NextSibling, nullptr);
+      out.push_back(ColouredMove(n));
+    }
+    return out;
+  }
+
+  TVarsBase vars_;
+  TNetyFile net_;
+  TSubBase subBase_;
+  TSubNety sub_;
+  TSequence* root_ = nullptr;
+};
+
+TEST_F(GameTailTest, TailSkipsMovesOutsideTheRegionAndOnMaskedCells) {
+  test::TNetSpec spec = test::RingNet();
+  spec.Start = TMatrix(49, 0);
+  spec.Start[6 + 6 * 7] = kCellOutside;
+  spec.Items[8] = test::GameRef(9, {.GameId = kVarGameIdFirst + 1, .ContIndex = 2});
+  Build(spec, {{MakeMove(3, 2), 0},
+               {MakeMove(2, 2, true), 0},
+               {MakeMove(4, 3), 4},
+               {MakeMove(15, 15, true), 0},  // outside the region
+               {MakeMove(6, 6), 0},          // a masked cell
+               {MakeMove(5, 4, true), 0}});
+  // Through 2 and 4 the path is not turned; through 1 and 3 it swaps x and y.
+  TSequence* n2 = root_->FirstChild->NextSibling;
+  sub_.ExpandNode(n2);
+  sub_.ExpandNode(n2->FirstChild);
+  TSequence* games = n2->FirstChild->FirstChild->NextSibling->NextSibling;
+  ASSERT_EQ(games->Kind, skNetGameNode);
+  sub_.ExpandNode(games);
+  EXPECT_EQ(Tail(games), (std::vector<TMoveWord>{MakeMove(4, 3), MakeMove(5, 4, true)}));
+  EXPECT_EQ(games->FirstChild->Annotations[2], 0);
+  EXPECT_EQ(games->FirstChild->Annotations[3], 4);
+  EXPECT_EQ(static_cast<TNetRootData*>(root_->Data)->GameRecord.GameNo,
+            static_cast<std::int32_t>(kVarGameIdFirst + 1));
+
+  TSequence* n1 = root_->FirstChild;
+  sub_.ExpandNode(n1);
+  sub_.ExpandNode(n1->FirstChild);
+  TSequence* turned = n1->FirstChild->FirstChild->NextSibling->NextSibling;
+  sub_.ExpandNode(turned);
+  EXPECT_EQ(Tail(turned), (std::vector<TMoveWord>{MakeMove(3, 4), MakeMove(4, 5, true)}));
+  EXPECT_EQ(sub_.TakeErrors(), 0u);
+}
+
+TEST_F(GameTailTest, GameEndAboveASingleLineStepsBackOverTheLine) {
+  test::TNetSpec spec;
+  spec.Items = {Node(1, 0, 0, 2, MakeMove(1, 1)), Node(2, 1, 0, 3, MakeMove(2, 2, true)),
+                Node(3, 2, 0, 4, MakeMove(3, 3), nfHasGames),
+                test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 3})};
+  test::TSubNetSpec sub;
+  sub.UseSelection = true;
+  sub.Selected = {1, 2, 3, 4};
+  sub.GameEndRanks = {1};
+  Build(spec,
+        {{MakeMove(1, 1), 0},
+         {MakeMove(2, 2, true), 0},
+         {MakeMove(3, 3), 0},
+         {MakeMove(4, 4, true), 0},
+         {MakeMove(5, 5), 0}},
+        sub);
+  TSequence* n1 = root_->FirstChild;
+  ASSERT_EQ(n1->Kind, skNetGameNode);
+  sub_.ExpandNode(n1);
+  EXPECT_EQ(Tail(n1), (std::vector<TMoveWord>{MakeMove(2, 2, true), MakeMove(3, 3),
+                                              MakeMove(4, 4, true), MakeMove(5, 5)}));
+}
+
+TEST_F(GameTailTest, SearchFindsWhereTheGameReachesTheStartPosition) {
+  test::TNetSpec spec;
+  spec.Start = TMatrix(49, 0);
+  spec.Start[1 + 1 * 7] = kCellBlack;
+  spec.Items = {Node(1, 0, 0, 2, MakeMove(2, 2, true), nfHasGames),
+                test::GameRef(2, {.GameId = kVarGameIdFirst + 1, .ContIndex = -2, .ContLast = 3})};
+  Build(spec, {{MakeMove(1, 1), 0},
+               {MakeMove(2, 2, true), 0},
+               {MakeMove(3, 2), 0},
+               {MakeMove(3, 3, true), 0},
+               {MakeMove(4, 4), 0}});  // beyond ContLast
+  sub_.ExpandNode(root_->FirstChild);
+  EXPECT_EQ(Tail(root_->FirstChild),
+            (std::vector<TMoveWord>{MakeMove(2, 2, true), MakeMove(3, 2), MakeMove(3, 3, true)}));
+}
+
+TEST_F(GameTailTest, MissingOrForkedContinuationsYieldNothing) {
+  test::TNetSpec spec;
+  spec.Items = {Node(1, 0, 2, 0, MakeMove(1, 1), nfHasGames),  // names no game reference
+                Node(2, 0, 0, 3, MakeMove(2, 1), 0), Node(3, 2, 4, 0, MakeMove(3, 1, true)),
+                Node(4, 2, 0, 0, MakeMove(4, 1, true))};
+  test::TSubNetSpec sub;
+  sub.UseSelection = true;
+  sub.Selected = {1, 2, 3, 4};
+  sub.GameEndRanks = {2};  // node 2 forks below
+  Build(spec, {{MakeMove(1, 1), 0}}, sub);
+  for (TSequence* n = root_->FirstChild; n != nullptr; n = n->NextSibling) {
+    ASSERT_EQ(n->Kind, skNetGameNode);
+    sub_.ExpandNode(n);
+    EXPECT_EQ(n->FirstChild, nullptr);
+  }
 }
 
 }  // namespace
