@@ -31,6 +31,7 @@ constexpr TRegionWord kCorner = MakeRegion(rkCorner, 5, 5);
 // A base with one corner position, two moves (one with a comment) and a source name.
 std::string MakeBase(const std::string& name, std::uint32_t& record) {
   const std::string base = test::TempPath(name);
+  for (const char* ext : {".pos", ".str", ".sid", ".ltr", ".lid"}) test::TempPath(name + ext);
   TPositionBase b;
   b.SetReadOnly(false);
   EXPECT_TRUE(b.Open(base));
@@ -56,7 +57,7 @@ std::string MakeBase(const std::string& name, std::uint32_t& record) {
 
 TEST(ToolInfoPositionBase, ReportsTablesStringBasesAndDumpsPositions) {
   std::uint32_t record = 0;
-  const std::string path = MakeBase("Data", record);
+  const std::string path = MakeBase("UserMoves", record);
   const InfoRun r = Info({path, "--dump"});
   EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
   for (const char* line :
