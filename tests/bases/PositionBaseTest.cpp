@@ -686,6 +686,12 @@ class TestPositionBase : public TPositionBase {
   bool freeSpace = true;
 };
 
+// A fresh base name: none of the five files exists.
+std::string BaseName(const std::string& name) {
+  for (const char* ext : {".pos", ".str", ".sid", ".ltr", ".lid"}) test::TempPath(name + ext);
+  return test::TempPath(name);
+}
+
 TStringSet English(const std::string& text) {
   TStringSet s;
   s.SetText(1033, text);
@@ -693,7 +699,7 @@ TStringSet English(const std::string& text) {
 }
 
 TEST(PositionBaseFiles, OpenMakesAllFilesAndFindMovesMapsTheMoves) {
-  const std::string name = test::TempPath("Data");
+  const std::string name = BaseName("Data");
   const TPosMove stored{static_cast<TMoveWord>(MakeMove(1, 2) | kLadderFlag), 2 * 13 + 1,
                         kPosMoveFromGames, 5};
   {
@@ -733,7 +739,7 @@ TEST(PositionBaseFiles, OpenMakesAllFilesAndFindMovesMapsTheMoves) {
 }
 
 TEST(PositionBaseFiles, AFailedStringBaseClosesEverythingAndWritesNothing) {
-  const std::string name = test::TempPath("Fails");
+  const std::string name = BaseName("Fails");
   std::filesystem::create_directory(name + ".ltr");  // the letter base cannot be opened
   TestPositionBase b;
   EXPECT_FALSE(b.Open(name));
@@ -754,7 +760,7 @@ TEST(PositionBaseFiles, AFailedStringBaseClosesEverythingAndWritesNothing) {
 }
 
 TEST(PositionBaseFiles, SaveSwitchAndReopenCoverAllThreeBases) {
-  const std::string name = test::TempPath("Switch");
+  const std::string name = BaseName("Switch");
   TestPositionBase b;
   ASSERT_TRUE(b.Open(name));
   ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {{MakeMove(1, 1), 0, 1, 1}}));
@@ -778,7 +784,7 @@ TEST(PositionBaseFiles, SaveSwitchAndReopenCoverAllThreeBases) {
 }
 
 TEST(PositionBaseFiles, DiskFullHandlerDecidesPerFile) {
-  const std::string name = test::TempPath("Full");
+  const std::string name = BaseName("Full");
   {
     TestPositionBase b;
     ASSERT_TRUE(b.Open(name));
