@@ -1,7 +1,8 @@
-// kessaro-tool info FILE... [--json]: recognises each database file by its signature (or by
-// its extension for a format without one), prints its kind, identity and main header
-// fields, and checks every record and link. Exit status 1 when any file is corrupt or
-// unreadable.
+// kessaro-tool info FILE... [--json] [--dump]: recognises each database file by its signature
+// (or by its extension for a format without one), prints its kind, identity and main header
+// fields, and checks every record and link. A string base is given by either of its files
+// (".str"/".sid", or ".ltr"/".lid"); --dump adds its texts, converted to UTF-8 by the code
+// page of their language. Exit status 1 when any file is corrupt or unreadable.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -16,8 +17,10 @@
 
 #include "bases/Nety.h"
 #include "bases/Statistic.h"
+#include "platform/CodePage.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
+#include "strings/StringBase.h"
 #include "tool/Tool.h"
 
 namespace kessaro::tool {
@@ -30,6 +33,12 @@ constexpr std::size_t kReportedBad = 10;
 std::string Hex8(std::uint32_t v) {
   char buffer[12];
   std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(v));
+  return buffer;
+}
+
+std::string Hex4(unsigned v) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%04X", v & 0xFFFF);
   return buffer;
 }
 
@@ -164,7 +173,200 @@ void ReportStatistic(const std::string& name, TReport& r) {
   r.lines.push_back("  " + Summary(check.badRecords, check.firstBad, check.sizeMatches));
 }
 
-TReport ReportFile(const std::string& name) {
+// Texts from a file go to a terminal: control characters and backslashes are escaped.
+std::string Printable(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    const auto u = static_cast<unsigned char>(c);
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
+    if (u == 0xC2 && next >= 0x80 && next < 0xA0) {  // C1 controls (U+0080 to U+009F)
+      out += "\\u00" + Hex2(next);
+      ++i;
+    } else if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else if (u < 0x20 || u == 0x7F)
+      out += "\\x" + Hex2(u);
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string LanguageName(TLanguage language) {
+  for (const TLangInfo& info : LanguageTable())
+    if (info.LangID == language) return info.Name;
+  return "Unknown";
+}
+
+// The two files of a string base: ".ltr" pairs with ".lid", everything else with ".sid".
+struct TStringBaseNames {
+  std::string holderExt, tagExt, tagFile;
+};
+TStringBaseNames StringBaseNames(const std::string& name, bool givenTagFile) {
+  const std::string ext = Extension(name);
+  const bool letters = ext == ".ltr" || ext == ".lid";
+  TStringBaseNames n;
+  n.holderExt = letters ? ".ltr" : ".str";
+  n.tagExt = letters ? ".lid" : ".sid";
+  if (!givenTagFile && ext != n.holderExt) n.holderExt = ext.empty() ? n.holderExt : ext;
+  n.tagFile = ChangeFileExt(name, n.tagExt);
+  return n;
+}
+
+void ReportStringBase(const std::string& name, bool givenTagFile, bool dump, TReport& r) {
+  const TStringBaseNames names = StringBaseNames(name, givenTagFile);
+  TStringBase base;
+  base.SetReadOnly(true);
+  base.SetHolderExt(names.holderExt);
+  base.SetTagExt(names.tagExt);
+  errno = 0;
+  if (!base.Open(name)) {
+    const int saved = errno;
+    const std::uint32_t errors = base.TakeErrors();
+    std::string why;
+    if (!FileExists(base.FileName()))
+      why = "cannot open: the holder file " + base.FileName() + " is missing";
+    else if (!FileExists(names.tagFile))
+      why = "cannot open: the tag file " + names.tagFile + " is missing";
+    else if (errors & ErrCorrupt)
+      why = "damaged header or free chain";
+    else
+      why = OpenFailure(errors & ~ErrOpenFailed, saved);
+    Unreadable(r, "string base", why);
+    return;
+  }
+  TStringHolderFile& holder = base.HolderFile();
+  r.fields["kind"] = "string base";
+  r.lines.push_back("  kind: string base");
+  Field(r, "holderFile", base.FileName(), "holder file", base.FileName());
+  Field(r, "tagFile", names.tagFile, "tag file", names.tagFile);
+  Field(r, "created", FormatIsoDateTime(holder.CreatedTime), "created",
+        FormatIsoDateTime(holder.CreatedTime));
+  Field(r, "lastSaved", FormatIsoDateTime(holder.LastSaved), "last saved",
+        FormatIsoDateTime(holder.LastSaved));
+  Field(r, "stringCount", base.StringCount(), "string count", std::to_string(base.StringCount()));
+  Field(r, "maxID", base.MaxID(), "max ID", std::to_string(base.MaxID()));
+  const auto freeList = base.FreeList();
+  json freeBlocks = json::array();
+  for (const TStringFreeBlock& b : freeList)
+    freeBlocks.push_back({{"unit", b.Unit}, {"length", b.Length}});
+  r.fields["freeBlocks"] = freeBlocks;
+  r.lines.push_back("  free blocks: " + std::to_string(freeList.size()));
+
+  // Every record with its two checksums, stored and computed.
+  json records = json::array();
+  std::uint64_t bad = 0, used = 0;
+  std::vector<std::uint32_t> firstBad;
+  auto badAt = [&](std::uint32_t unit) {
+    ++bad;
+    if (firstBad.size() < kReportedBad) firstBad.push_back(unit);
+  };
+  r.lines.push_back("  records:");
+  base.ForEachRecord([&](const TStringRecordInfo& rec) {
+    json j = {{"unit", rec.Unit},
+              {"length", rec.Head.Length},
+              {"headerChecksum", Hex4(rec.StoredHeadCheck)},
+              {"headerOk", rec.HeadOk}};
+    std::string line = "    unit " + std::to_string(rec.Unit) + ": ";
+    const std::string headCheck = "header checksum " + Hex4(rec.StoredHeadCheck);
+    if (!rec.HeadOk) {
+      j["state"] = "damaged";
+      j["computedHeaderChecksum"] = Hex4(rec.HeadCheck);
+      line += "damaged, " + headCheck +
+              (rec.StoredHeadCheck == rec.HeadCheck ? " ok but data mismatch"
+                                                    : " (computed " + Hex4(rec.HeadCheck) + ")") +
+              "; skipped to the next sound record";
+      badAt(rec.Unit);
+    } else if (rec.Free) {
+      j["state"] = "free";
+      j["next"] = rec.Head.Link;
+      line += "free, length " + std::to_string(rec.Head.Length) + ", next " +
+              std::to_string(rec.Head.Link) + ", " + headCheck + " ok";
+    } else {
+      ++used;
+      j["state"] = "used";
+      j["id"] = rec.Head.Link;
+      j["dataChecksum"] = Hex4(rec.StoredDataCheck);
+      j["dataOk"] = rec.DataOk;
+      j["indexed"] = rec.Indexed;
+      line += "id " + std::to_string(rec.Head.Link) + ", length " +
+              std::to_string(rec.Head.Length) + ", " + headCheck + " ok, data checksum " +
+              Hex4(rec.StoredDataCheck);
+      if (rec.DataOk) {
+        line += " ok";
+      } else {
+        j["computedDataChecksum"] = Hex4(rec.DataCheck);
+        line += " (computed " + Hex4(rec.DataCheck) + ")";
+      }
+      if (!rec.Indexed) line += ", not in the tag file";
+      if (!rec.DataOk || !rec.Indexed) badAt(rec.Unit);
+    }
+    records.push_back(std::move(j));
+    r.lines.push_back(std::move(line));
+  });
+  r.fields["records"] = std::move(records);
+
+  // Every tag entry the tag file holds must lead to its record; with --dump, the texts.
+  json strings = json::array();
+  std::vector<std::uint32_t> badIds;
+  const std::uint32_t entries = base.TagFile().EntryCount();
+  base.TakeErrors();
+  for (std::uint32_t id = 1; id < entries; ++id) {
+    TStringSet set;
+    base.Read(id, set);
+    if (base.TakeErrors() != 0 && badIds.size() < kReportedBad) badIds.push_back(id);
+    if (!dump || set.Empty()) continue;
+    json texts = json::array();
+    r.lines.push_back("  id " + std::to_string(id) + ":");
+    for (int i = 0; i < set.Count(); ++i) {
+      const TLangText e = set.GetEntry(i);
+      const std::string utf8 = ToUtf8(e.Language, e.Text);
+      texts.push_back(
+          {{"language", e.Language}, {"name", LanguageName(e.Language)}, {"text", utf8}});
+      r.lines.push_back("    " + std::to_string(e.Language) + " " + LanguageName(e.Language) +
+                        ": " + Printable(utf8));
+    }
+    strings.push_back({{"id", id}, {"texts", std::move(texts)}});
+  }
+  if (dump) r.fields["strings"] = std::move(strings);
+  const bool countOk = used == static_cast<std::uint64_t>(std::max(base.StringCount(), 0)) &&
+                       base.StringCount() >= 0;
+  r.fields["badRecords"] = bad;
+  r.fields["firstBad"] = firstBad;
+  r.fields["badIds"] = badIds;
+  r.fields["countMatches"] = countOk;
+  r.intact = bad == 0 && badIds.empty() && countOk;
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  if (r.intact) {
+    r.lines.push_back("  ok");
+    return;
+  }
+  std::string summary = "  corrupt: " + std::to_string(bad) + " bad records";
+  if (!firstBad.empty()) {
+    summary += " (first units:";
+    for (std::size_t i = 0; i < firstBad.size(); ++i)
+      summary += (i ? ", " : " ") + std::to_string(firstBad[i]);
+    summary += ")";
+  }
+  if (!badIds.empty()) {
+    summary += ", tag entries that lead nowhere or to damaged texts (IDs:";
+    for (std::size_t i = 0; i < badIds.size(); ++i)
+      summary += (i ? ", " : " ") + std::to_string(badIds[i]);
+    summary += ")";
+  }
+  if (!countOk)
+    summary += ", string count does not match the records (" + std::to_string(used) + ")";
+  r.lines.push_back(summary);
+}
+
+TReport ReportFile(const std::string& name, bool dump) {
   TReport r;
   r.fields["file"] = name;
   const TFileHandle fd =
@@ -180,6 +382,8 @@ TReport ReportFile(const std::string& name) {
                                   static_cast<std::uint32_t>(sig[3]) << 24;
   if (haveSig && signature == kNetSignature)
     ReportNet(name, r);
+  else if (haveSig && (signature == kStringHolderSignature || signature == kStringTagSignature))
+    ReportStringBase(name, signature == kStringTagSignature, dump, r);
   else if (Extension(name) == ".stc")
     ReportStatistic(name, r);
   else
@@ -187,11 +391,11 @@ TReport ReportFile(const std::string& name) {
   return r;
 }
 
-int RunInfo(const ToolIo& io, const std::vector<std::string>& files, bool asJson) {
+int RunInfo(const ToolIo& io, const std::vector<std::string>& files, bool asJson, bool dump) {
   bool allIntact = true;
   json all = json::array();
   for (const auto& name : files) {
-    TReport r = ReportFile(name);
+    TReport r = ReportFile(name, dump);
     allIntact = allIntact && r.intact;
     if (asJson) {
       all.push_back(std::move(r.fields));
@@ -213,10 +417,12 @@ void AddInfoCommand(CLI::App& app, ToolContext& ctx) {
       "info", "Show the kind and header of database files and check every record and link");
   auto files = std::make_shared<std::vector<std::string>>();
   auto asJson = std::make_shared<bool>(false);
-  cmd->add_option("FILE", *files, "Database files (.net, .stc)")->required();
+  auto dump = std::make_shared<bool>(false);
+  cmd->add_option("FILE", *files, "Database files (.net, .stc, .str/.sid, .ltr/.lid)")->required();
   cmd->add_flag("--json", *asJson, "Write the report as JSON");
-  cmd->callback([&ctx, files, asJson] {
-    ctx.run = [&ctx, files, asJson] { return RunInfo(ctx.io, *files, *asJson); };
+  cmd->add_flag("--dump", *dump, "Also print every text of a string base, as UTF-8");
+  cmd->callback([&ctx, files, asJson, dump] {
+    ctx.run = [&ctx, files, asJson, dump] { return RunInfo(ctx.io, *files, *asJson, *dump); };
   });
 }
 
