@@ -2,7 +2,9 @@
 // (or by its extension for a format without one), prints its kind, identity and main header
 // fields, and checks every record and link. A string base is given by either of its files
 // (".str"/".sid", or ".ltr"/".lid"); --dump adds its texts, converted to UTF-8 by the code
-// page of their language. Exit status 1 when any file is corrupt or unreadable.
+// page of their language. A position base (".pos") is reported with its two string bases;
+// --dump lists its positions with their moves and comments. Exit status 1 when any file is
+// corrupt or unreadable.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -16,7 +18,10 @@
 #include <vector>
 
 #include "bases/Nety.h"
+#include "bases/PositionBase.h"
 #include "bases/Statistic.h"
+#include "board/Diagram.h"
+#include "board/PositionFunc.h"
 #include "platform/CodePage.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
@@ -366,6 +371,190 @@ void ReportStringBase(const std::string& name, bool givenTagFile, bool dump, TRe
   r.lines.push_back(summary);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Position base
+
+std::string RegionText(TRegionWord region) {
+  return "kind " + std::to_string(RegionKind(region)) + ", " + std::to_string(RegionWidth(region)) +
+         " x " + std::to_string(RegionHeight(region));
+}
+
+std::string PointText(TMoveWord move) {
+  if (IsNoMove(move)) return std::string(move & kWhiteBit ? "W" : "B") + " pass";
+  std::string s = std::string(move & kWhiteBit ? "W" : "B") + " " + std::to_string(MoveX(move)) +
+                  "," + std::to_string(MoveY(move));
+  if (move & kLadderFlag) s += " ladder";
+  if (move & kTenukiFlag) s += " tenuki";
+  return s;
+}
+
+// The string set of an ID as (language, text) pairs.
+json StringSetJson(TStringBase& base, std::uint32_t id, std::string& text) {
+  json entries = json::array();
+  TStringSet set;
+  base.Read(id, set);
+  for (int i = 0; i < set.Count(); ++i) {
+    const TLangText e = set.GetEntry(i);
+    const std::string utf8 = ToUtf8(e.Language, e.Text);
+    entries.push_back({{"language", e.Language}, {"text", utf8}});
+    text += (i ? " | " : "") + std::to_string(e.Language) + ": " + Printable(utf8);
+  }
+  return entries;
+}
+
+// One string base of a position base: its counts and the checksums of every record.
+json ReportPosStrings(TStringBase& base, const std::string& label, const std::string& name,
+                      TReport& r, bool& intact) {
+  json f = json::object();
+  base.SetReadOnly(true);
+  errno = 0;
+  if (!base.Open(name)) {
+    const int saved = errno;
+    const std::string why = OpenFailure(base.TakeErrors(), saved);
+    f["status"] = "unreadable";
+    f["error"] = why;
+    r.lines.push_back("  " + label + ": unreadable: " + why);
+    intact = false;
+    return f;
+  }
+  std::uint64_t records = 0, freeBlocks = 0, bad = 0;
+  base.ForEachRecord([&](const TStringRecordInfo& info) {
+    if (info.Free) {
+      ++freeBlocks;
+      bad += info.HeadOk ? 0 : 1;
+    } else {
+      ++records;
+      bad += info.HeadOk && info.DataOk ? 0 : 1;
+    }
+  });
+  const bool ok = bad == 0 && base.TakeErrors() == 0;
+  intact = intact && ok;
+  f = {{"file", base.FileName()},        {"strings", base.StringCount()},
+       {"maxId", base.MaxID()},          {"records", records},
+       {"freeBlocks", freeBlocks},       {"badRecords", bad},
+       {"status", ok ? "ok" : "corrupt"}};
+  r.lines.push_back("  " + label + ": " + std::to_string(base.StringCount()) + " strings, max ID " +
+                    std::to_string(base.MaxID()) + ", " + std::to_string(freeBlocks) +
+                    " free blocks, " +
+                    (ok ? "ok" : "corrupt: " + std::to_string(bad) + " bad records"));
+  return f;
+}
+
+// Every stored position as a diagram with its moves, their annotations and comment texts.
+void DumpPositions(TCustomPositionBase& pos, TStringBase* comments, TReport& r) {
+  json list = json::array();
+  ForEachPosition(pos, [&](const TPosTable& t, const TPosRecord& record) {
+    TMatrix m;
+    TRegionWord region = 0;
+    json item = {{"record", record.Index}, {"region", RegionText(t.Region)}};
+    r.lines.push_back("  position at word " + std::to_string(record.Index) + ", region " +
+                      RegionText(t.Region) + ":");
+    if (!DecodePosition(record.Position, m, region)) {
+      item["error"] = "position does not decode";
+      r.lines.push_back("    (position does not decode)");
+      list.push_back(std::move(item));
+      return;
+    }
+    const std::string diagram = FormatDiagram(m, RegionWidth(region), RegionHeight(region));
+    item["diagram"] = diagram;
+    std::size_t from = 0;
+    while (from < diagram.size()) {
+      const auto nl = diagram.find('\n', from);
+      r.lines.push_back("    " + diagram.substr(from, nl - from));
+      if (nl == std::string::npos) break;
+      from = nl + 1;
+    }
+    TPosMoves moves;
+    json movesJson = json::array();
+    if (!DecodePosMoves(record.Data, moves)) {
+      item["data"] = record.Data;
+      r.lines.push_back("    data of " + std::to_string(record.Data.size()) +
+                        " bytes (not a list of moves)");
+    }
+    for (const auto& mv : moves) {
+      std::string line = "    move " + PointText(mv.Move) + ", annotation " +
+                         std::to_string(mv.Annotation / 13) + "/" +
+                         std::to_string(mv.Annotation % 13) + ", flags " + Hex2(mv.Flags);
+      json mj = {{"move", PointText(mv.Move)},
+                 {"moveAnnotation", mv.Annotation / 13},
+                 {"positionAnnotation", mv.Annotation % 13},
+                 {"flags", mv.Flags},
+                 {"comment", mv.Comment}};
+      if (mv.Comment != 0) {
+        std::string text;
+        if (comments != nullptr) mj["commentTexts"] = StringSetJson(*comments, mv.Comment, text);
+        line += ", comment " + std::to_string(mv.Comment) + (text.empty() ? "" : ": " + text);
+      }
+      r.lines.push_back(line);
+      movesJson.push_back(std::move(mj));
+    }
+    item["moves"] = std::move(movesJson);
+    list.push_back(std::move(item));
+  });
+  r.fields["positions"] = std::move(list);
+}
+
+void ReportPositionBase(const std::string& name, TReport& r, bool dump) {
+  TCustomPositionBase pos;
+  pos.SetSignature(kPositionBaseSignature);
+  pos.SetReadOnly(true);
+  errno = 0;
+  if (!pos.Open(name)) {
+    const int saved = errno;
+    Unreadable(r, "position base", OpenFailure(pos.TakeErrors(), saved));
+    return;
+  }
+  pos.TakeErrors();  // what the open found is reported by the check below
+  r.fields["kind"] = "position base";
+  r.lines.push_back("  kind: position base");
+  const TPosHeader& h = pos.Header();
+  Field(r, "created", FormatIsoDateTime(h.Created), "created", FormatIsoDateTime(h.Created));
+  Field(r, "modified", FormatIsoDateTime(h.Modified), "modified", FormatIsoDateTime(h.Modified));
+  Field(r, "headerCrc", {{"stored", Hex8(h.HeaderCrc).substr(4)}, {"ok", pos.HeaderIntact()}},
+        "header checksum",
+        Hex8(h.HeaderCrc).substr(4) + (pos.HeaderIntact() ? " ok" : " mismatch"));
+
+  const TPosBaseCheck check = CheckPositionBase(pos);
+  json tables = json::array();
+  for (const auto& t : check.Tables) {
+    std::uint32_t crc = 0;
+    for (const auto& loaded : pos.Tables())
+      if (loaded.Index == t.Index) crc = loaded.Crc;
+    tables.push_back({{"region", RegionText(t.Region)},
+                      {"record", t.Index},
+                      {"positions", t.Positions},
+                      {"tagLists", t.TagLists},
+                      {"badRecords", t.BadRecords},
+                      {"bucketCrc", Hex8(crc)},
+                      {"bucketCrcOk", !t.Damaged}});
+    r.lines.push_back("  table " + RegionText(t.Region) + ": " + std::to_string(t.Positions) +
+                      " positions, " + std::to_string(t.TagLists) + " tag lists, buckets " +
+                      Hex8(crc) + (t.Damaged ? " mismatch" : " ok") +
+                      (t.BadRecords ? ", " + std::to_string(t.BadRecords) + " bad records" : ""));
+  }
+  r.fields["tables"] = std::move(tables);
+  Field(r, "positionCount", check.Positions, "positions stored", std::to_string(check.Positions));
+  Field(r, "freeBlocks", {{"count", check.FreeBlocks}, {"bytes", check.FreeBytes}}, "free blocks",
+        std::to_string(check.FreeBlocks) + " (" + std::to_string(check.FreeBytes) + " bytes)");
+  if (!check.ChainsOk) r.lines.push_back("  a table or free chain is broken");
+  r.fields["chainsOk"] = check.ChainsOk;
+
+  bool stringsIntact = true;
+  TStringBase comments, letters;
+  letters.SetHolderExt(".ltr");
+  letters.SetBackupExt(".lbk");
+  letters.SetTagExt(".lid");
+  r.fields["commentBase"] = ReportPosStrings(comments, "comment base", name, r, stringsIntact);
+  r.fields["letterBase"] = ReportPosStrings(letters, "letter base", name, r, stringsIntact);
+  if (dump) DumpPositions(pos, comments.Active() ? &comments : nullptr, r);
+
+  r.intact = check.Ok() && stringsIntact;
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  r.lines.push_back(
+      std::string("  ") +
+      (check.Ok() ? "ok" : "corrupt: " + std::to_string(check.BadRecords) + " bad records"));
+}
+
 TReport ReportFile(const std::string& name, bool dump) {
   TReport r;
   r.fields["file"] = name;
@@ -382,6 +571,8 @@ TReport ReportFile(const std::string& name, bool dump) {
                                   static_cast<std::uint32_t>(sig[3]) << 24;
   if (haveSig && signature == kNetSignature)
     ReportNet(name, r);
+  else if (haveSig && signature == kPositionBaseSignature)
+    ReportPositionBase(name, r, dump);
   else if (haveSig && (signature == kStringHolderSignature || signature == kStringTagSignature))
     ReportStringBase(name, signature == kStringTagSignature, dump, r);
   else if (Extension(name) == ".stc")
@@ -418,9 +609,11 @@ void AddInfoCommand(CLI::App& app, ToolContext& ctx) {
   auto files = std::make_shared<std::vector<std::string>>();
   auto asJson = std::make_shared<bool>(false);
   auto dump = std::make_shared<bool>(false);
-  cmd->add_option("FILE", *files, "Database files (.net, .stc, .str/.sid, .ltr/.lid)")->required();
+  cmd->add_option("FILE", *files, "Database files (.net, .stc, .str/.sid, .ltr/.lid, .pos)")
+      ->required();
   cmd->add_flag("--json", *asJson, "Write the report as JSON");
-  cmd->add_flag("--dump", *dump, "Also print every text of a string base, as UTF-8");
+  cmd->add_flag("--dump", *dump,
+                "Also print every text of a string base, or every position of a position base");
   cmd->callback([&ctx, files, asJson, dump] {
     ctx.run = [&ctx, files, asJson, dump] { return RunInfo(ctx.io, *files, *asJson, *dump); };
   });
