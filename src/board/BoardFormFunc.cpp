@@ -23,6 +23,20 @@ std::unique_ptr<TNodeData> TGameRootData::Clone() const {
   return copy;
 }
 
+TNetRootData::TNetRootData() {
+  InitGame(GameRecord);
+}
+TNetRootData::~TNetRootData() {
+  FreeGame(GameRecord);
+}
+
+std::unique_ptr<TNodeData> TNetRootData::Clone() const {
+  auto copy = std::make_unique<TNetRootData>();
+  CopyGame(GameRecord, copy->GameRecord);
+  copy->Stats = Stats;
+  return copy;
+}
+
 namespace {
 
 // Releases the lists, texts and owned data of one node; the links stay.

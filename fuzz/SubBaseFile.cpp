@@ -1,0 +1,74 @@
+// Sub base files come from outside: any bytes must open or fail cleanly, and binding and
+// enumerating an opened sub base must stay within its fields and end.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "FuzzTarget.h"
+#include "bases/SubBase.h"
+
+using namespace kessaro;
+
+namespace {
+
+char gPath[] = "/tmp/kessaro-fuzz-sbs-XXXXXX";
+
+void RemoveInput() {
+  unlink(gPath);
+}
+
+const char* InputPath() {
+  static const bool made = [] {
+    const int fd = mkstemp(gPath);
+    if (fd < 0) std::abort();
+    close(fd);
+    std::atexit(RemoveInput);
+    return true;
+  }();
+  (void)made;
+  return gPath;
+}
+
+class TFuzzSource : public TGameSource, public TVarsSource {
+ public:
+  explicit TFuzzSource(const TSubBase& sub, TSubBasePart part)
+      : count_(sub.RecordedCount(part)), identity_(sub.RecordedIdentity(part)) {}
+  std::uint32_t GameCount() const override { return count_ % 5000; }
+  std::uint32_t VariationCount() const override { return count_ % 5000; }
+  std::uint32_t RecordedCount() const override { return count_; }
+  std::uint32_t Identity() const override { return identity_; }
+  bool LoadGame(std::uint32_t, TGame&) override { return true; }
+  std::uint32_t TakeErrors() override { return 0; }
+
+ private:
+  std::uint32_t count_, identity_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FILE* f = std::fopen(InputPath(), "wb");
+  if (f == nullptr) std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+  std::fclose(f);
+  TSubBase sub;
+  if (!sub.Open(InputPath())) return 0;
+  TFuzzSource games(sub, spGame), users(sub, spUser), vars(sub, spVars);
+  sub.Bind(&games, &users, &vars);
+  int steps = 0;
+  for (std::uint32_t id = sub.FirstGame(); id != 0 && steps < 20000; id = sub.NextGame(id)) {
+    ++steps;
+    TGame game;
+    game.GameNo = static_cast<std::int32_t>(id);
+    sub.LoadGame(game);
+  }
+  for (std::uint32_t id = sub.LastGame(); id != 0 && steps < 40000; id = sub.PriorGame(id)) ++steps;
+  sub.Identity();
+  sub.MenuName();
+  sub.TakeErrors();
+  return 0;
+}
