@@ -16,6 +16,9 @@
 
 #include "bases/Nety.h"
 #include "bases/Statistic.h"
+#include "bases/SubBase.h"
+#include "bases/SubNety.h"
+#include "bases/VarsBase.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "tool/Tool.h"
@@ -164,6 +167,154 @@ void ReportStatistic(const std::string& name, TReport& r) {
   r.lines.push_back("  " + Summary(check.badRecords, check.firstBad, check.sizeMatches));
 }
 
+// ---------------------------------------------------------------------------------------------
+// Sub-nets, sub bases and the variations base
+
+std::string CheckText(bool ok) {
+  return ok ? "ok" : "mismatch";
+}
+
+void ReportSubNet(const std::string& name, TReport& r) {
+  TSubNety sub;
+  sub.SetReadOnly(true);
+  errno = 0;
+  if (!sub.Open(name)) {
+    const int saved = errno;
+    Unreadable(r, "sub-net", OpenFailure(sub.TakeErrors(), saved));
+    return;
+  }
+  r.fields["kind"] = "sub-net";
+  r.lines.push_back("  kind: sub-net");
+  Field(r, "identity", Hex8(sub.Identity()), "identity", Hex8(sub.Identity()));
+  Field(r, "name", sub.NetName(), "name", sub.NetName());
+  Field(r, "menuPath", sub.MenuPath(), "menu path", sub.MenuPath());
+  Field(r, "created", FormatIsoDate(sub.Created()), "created", FormatIsoDate(sub.Created()));
+  Field(r, "modified", FormatIsoDate(sub.Modified()), "tree modification date",
+        FormatIsoDate(sub.Modified()));
+  Field(r, "netIdentity", Hex8(sub.NetIdentity()), "net identity", Hex8(sub.NetIdentity()));
+  Field(r, "subBaseIdentity", Hex8(sub.SubBaseIdentity()), "sub base identity",
+        Hex8(sub.SubBaseIdentity()));
+  Field(r, "orderKey", sub.OrderKey(), "order key", std::to_string(sub.OrderKey()));
+  Field(r, "totalVariations", sub.TotalVariations(), "total variations",
+        std::to_string(sub.TotalVariations()));
+  if (sub.TotalGames() > 0) {
+    Field(r, "totalMoves", sub.TotalMoves(), "total moves number",
+          std::to_string(sub.TotalMoves()));
+    if (sub.TotalVariations() > 0) {
+      const double average =
+          static_cast<double>(sub.TotalMoves()) / static_cast<double>(sub.TotalVariations());
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%.2f", average);
+      Field(r, "averageVariationLength", average, "average variation length", buffer);
+    }
+  }
+  Field(r, "selectionBits", sub.SelectionBits(), "selection bits",
+        sub.SelectionBits() == 0
+            ? std::string("none (every record)")
+            : std::to_string(sub.SelectionBits()) + " at " + std::to_string(sub.SelectionOffset()) +
+                  ", crc " + Hex8(sub.SelectionCrc()));
+  Field(r, "gameEndBits", sub.GameEndBits(), "game-end bits",
+        sub.GameEndBits() == 0
+            ? std::string("none")
+            : std::to_string(sub.GameEndBits()) + " at " + std::to_string(sub.GameEndOffset()) +
+                  ", crc " + Hex8(sub.GameEndCrc()));
+  const bool fieldsOk = sub.LoadBitFields();
+  if (fieldsOk && sub.Selection() != nullptr)
+    Field(r, "selected", sub.SelectedCount(), "selected records",
+          std::to_string(sub.SelectedCount()));
+  r.fields["bitFields"] = CheckText(fieldsOk);
+  r.intact = fieldsOk;
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  r.lines.push_back(std::string("  ") + (fieldsOk ? "ok" : "corrupt: bit fields do not verify"));
+}
+
+void ReportSubBase(const std::string& name, TReport& r) {
+  TSubBase sub;
+  sub.SetReadOnly(true);
+  errno = 0;
+  if (!sub.Open(name)) {
+    const int saved = errno;
+    const std::uint32_t errors = sub.TakeErrors();
+    Unreadable(r, "sub base",
+               errors & ErrLayout ? std::string("bit field offsets disagree with the header")
+                                  : OpenFailure(errors, saved));
+    return;
+  }
+  r.fields["kind"] = "sub base";
+  r.lines.push_back("  kind: sub base");
+  Field(r, "identity", Hex8(sub.Identity()), "identity", Hex8(sub.Identity()));
+  Field(r, "menuName", sub.MenuName(), "menu name", sub.MenuName());
+  Field(r, "created", FormatIsoDate(sub.Created()), "created", FormatIsoDate(sub.Created()));
+  Field(r, "modified", FormatIsoDate(sub.Modified()), "base modification date",
+        FormatIsoDate(sub.Modified()));
+  Field(r, "orderKey", sub.OrderKey(), "order key", std::to_string(sub.OrderKey()));
+  Field(r, "sourceFlags", sub.SourceFlags(), "source flags", Hex2(sub.SourceFlags()));
+  Field(r, "hasMask", sub.HasMask(), "game mask", sub.HasMask() ? "yes" : "no");
+  const struct {
+    TSubBasePart part;
+    std::uint8_t flag;
+    const char* key;
+    const char* label;
+  } parts[] = {{spGame, sbGameBase, "gameBase", "game base"},
+               {spUser, sbUserBase, "userBase", "user base"},
+               {spVars, sbVarsBase, "varsBase", "variations base"}};
+  for (const auto& p : parts) {
+    if (!(sub.SourceFlags() & p.flag)) continue;
+    const TBitsField* field = sub.Field(p.part);
+    std::string text = "identity " + Hex8(sub.RecordedIdentity(p.part)) + ", count " +
+                       std::to_string(sub.RecordedCount(p.part)) + ", ";
+    text += field == nullptr ? std::string("all games")
+                             : std::to_string(sub.BitCount(p.part)) + " bits at " +
+                                   std::to_string(sub.FieldOffset(p.part)) + ", crc " +
+                                   Hex8(sub.FieldCrc(p.part));
+    Field(r, p.key,
+          {{"identity", Hex8(sub.RecordedIdentity(p.part))},
+           {"count", sub.RecordedCount(p.part)},
+           {"bits", sub.BitCount(p.part)}},
+          p.label, text);
+  }
+  r.intact = true;
+  r.fields["status"] = "ok";
+  r.lines.push_back("  ok");
+}
+
+void ReportVarsBase(const std::string& name, TReport& r) {
+  const std::string base = name.substr(0, name.size() - Extension(name).size());
+  TVarsBase vars;
+  vars.SetReadOnly(true);
+  errno = 0;
+  if (!vars.Open(base)) {
+    const int saved = errno;
+    Unreadable(r, "variations base", OpenFailure(vars.TakeErrors(), saved));
+    return;
+  }
+  r.fields["kind"] = "variations base";
+  r.lines.push_back("  kind: variations base (" + base + ".vpb, .vim, .vdm)");
+  Field(r, "identity", Hex8(vars.Identity()), "identity", Hex8(vars.Identity()));
+  Field(r, "variationCount", vars.VariationCount(), "variations",
+        std::to_string(vars.VariationCount()));
+  const TPosBaseCheck positions = CheckPositionBase(vars.Positions());
+  Field(r, "positions", positions.Positions, "start positions",
+        std::to_string(positions.Positions));
+  std::uint64_t bad = 0;
+  std::vector<std::uint32_t> firstBad;
+  for (std::uint32_t n = 1; n <= vars.VariationCount(); ++n) {
+    TVar v;
+    if (vars.ReadVar(n, v)) continue;
+    ++bad;
+    if (firstBad.size() < kReportedBad) firstBad.push_back(n);
+  }
+  vars.TakeErrors();
+  r.fields["badVariations"] = bad;
+  r.fields["firstBad"] = firstBad;
+  r.fields["positionStore"] = CheckText(positions.Ok());
+  r.intact = bad == 0 && positions.Ok();
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  std::string summary = Summary(bad, firstBad, true);
+  if (!positions.Ok()) summary = "corrupt: position store does not verify; " + summary;
+  r.lines.push_back("  " + summary);
+}
+
 TReport ReportFile(const std::string& name) {
   TReport r;
   r.fields["file"] = name;
@@ -180,6 +331,13 @@ TReport ReportFile(const std::string& name) {
                                   static_cast<std::uint32_t>(sig[3]) << 24;
   if (haveSig && signature == kNetSignature)
     ReportNet(name, r);
+  else if (haveSig && signature == kSubNetSignature)
+    ReportSubNet(name, r);
+  else if (haveSig && signature == kSubBaseSignature)
+    ReportSubBase(name, r);
+  else if (haveSig && (signature == kPosVarsSignature || signature == kVarsInfoSignature ||
+                       signature == kVarsDataSignature))
+    ReportVarsBase(name, r);
   else if (Extension(name) == ".stc")
     ReportStatistic(name, r);
   else
@@ -213,7 +371,8 @@ void AddInfoCommand(CLI::App& app, ToolContext& ctx) {
       "info", "Show the kind and header of database files and check every record and link");
   auto files = std::make_shared<std::vector<std::string>>();
   auto asJson = std::make_shared<bool>(false);
-  cmd->add_option("FILE", *files, "Database files (.net, .stc)")->required();
+  cmd->add_option("FILE", *files, "Database files (.net, .stc, .sns, .sbs, .vpb/.vim/.vdm)")
+      ->required();
   cmd->add_flag("--json", *asJson, "Write the report as JSON");
   cmd->callback([&ctx, files, asJson] {
     ctx.run = [&ctx, files, asJson] { return RunInfo(ctx.io, *files, *asJson); };

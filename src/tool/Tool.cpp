@@ -13,6 +13,7 @@ int RunTool(int argc, const char* const* argv, ToolIo io) {
   AddPositionCommand(app, ctx);
   AddInfoCommand(app, ctx);
   AddSgfCommand(app, ctx);
+  AddWalkCommand(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

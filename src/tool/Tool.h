@@ -31,6 +31,7 @@ void AddChecksumCommand(CLI::App& app, ToolContext& ctx);
 void AddPositionCommand(CLI::App& app, ToolContext& ctx);
 void AddInfoCommand(CLI::App& app, ToolContext& ctx);
 void AddSgfCommand(CLI::App& app, ToolContext& ctx);
+void AddWalkCommand(CLI::App& app, ToolContext& ctx);
 
 int RunTool(int argc, const char* const* argv, ToolIo io);
 
