@@ -620,4 +620,8 @@ std::unique_ptr<TBaseSorting> OpenSortIndex(const std::string& fileName) {
   return index;
 }
 
+std::unique_ptr<THolderSortIndex> OpenHolderSortIndex(const std::string& fileName) {
+  return OpenSortIndex(fileName);
+}
+
 }  // namespace kessaro

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bases/BaseHolder.h"
 #include "records/GameTypes.h"
 #include "storage/FileMapping.h"
 #include "strings/StringSet.h"
@@ -74,10 +75,12 @@ struct TTrieCheck {
   bool Ok() const { return badNodes == 0 && badRanges == 0 && !truncated; }
 };
 
-class TBaseSorting {
+// The holder keeps every index it loads and attaches it to the sub base whose identity the
+// index records (OpenHolderSortIndex is its factory).
+class TBaseSorting : public THolderSortIndex {
  public:
   TBaseSorting();
-  ~TBaseSorting();
+  ~TBaseSorting() override;
   TBaseSorting(const TBaseSorting&) = delete;
   TBaseSorting& operator=(const TBaseSorting&) = delete;
 
@@ -115,8 +118,8 @@ class TBaseSorting {
   std::uint32_t EntryTable() const { return U32(kSxEntryTable); }
   std::uint32_t TrieBase() const { return U32(kSxTrieBase); }
   std::uint32_t TrieRoot() const { return U32(kSxTrieRoot); }
-  std::uint32_t OrderKey() const { return U32(kSxOrderKey); }
-  std::uint32_t SubBaseIdentity() const { return U32(kSxSubBaseIdentity); }
+  std::uint32_t OrderKey() const override { return U32(kSxOrderKey); }
+  std::uint32_t SubBaseIdentity() const override { return U32(kSxSubBaseIdentity); }
   const std::string& Name() const { return name_; }
   const std::array<std::uint8_t, kSortHeaderSize>& HeaderBytes() const { return header_; }
 
@@ -162,6 +165,8 @@ class TBaseSorting {
 
 // A read-only index opened on fileName, or null when it does not open.
 std::unique_ptr<TBaseSorting> OpenSortIndex(const std::string& fileName);
+// The same, as the holder's SortIndexFactory takes it.
+std::unique_ptr<THolderSortIndex> OpenHolderSortIndex(const std::string& fileName);
 
 // A text lower-cased in the code page of its language.
 std::string LowerText(TLanguage language, std::string_view text);

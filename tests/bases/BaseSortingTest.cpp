@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "bases/HolderHome.h"
 #include "board/CheckSum.h"
 #include "records/GameFunc.h"
 #include "support/ByteFixtures.h"
@@ -350,6 +352,56 @@ TEST(BaseSorting, AWritableOpenWithoutChangesLeavesTheFileAlone) {
     EXPECT_EQ(index.EntryCount(), 5u);
   }
   EXPECT_EQ(test::ReadFileBytes(path), before);
+}
+
+}  // namespace
+}  // namespace kessaro
+
+namespace kessaro {
+namespace {
+
+TBaseSorting* Sorting(THolderSortIndex* index) {
+  return dynamic_cast<TBaseSorting*>(index);
+}
+
+TEST(BaseSorting, TheHolderAttachesRealIndexesToTheirSubBase) {
+  const test::THolderHome home = test::BuildHolderHome("sorting-home");
+  const std::string dir = home.Home + "/Index/";
+  for (const auto& [file, identity, key] :
+       {std::tuple{"by-player.sbx", home.VarsSubBaseIdentity, 2u},
+        std::tuple{"by-date.sbx", home.VarsSubBaseIdentity, 1u},
+        std::tuple{"orphan.sbx", 0x12345678u, 0u}}) {
+    TBaseSorting index;
+    index.SetReadOnly(false);
+    ASSERT_TRUE(index.Open(dir + file));
+    index.SetSubBaseIdentity(identity);
+    index.SetOrderKey(key);
+    index.SetKeyElements({GI_BlackPlayer});
+    index.AddEntry(kVarGameIdFirst + 1, En("kitani"));
+  }
+  test::WriteFileBytes(dir + "broken.sbx", test::TBytes(100, 0x11));
+  TBaseHolder holder;
+  holder.SortIndexFactory = OpenHolderSortIndex;
+  THolderDirs dirs = DefaultHolderDirs(home.Home);
+  holder.ApplyStartDirs(dirs);
+  std::size_t vars = holder.SubBaseCount();
+  for (std::size_t i = 0; i < holder.SubBaseCount(); ++i)
+    if (holder.SubBaseAt(i)->Identity() == home.VarsSubBaseIdentity) vars = i;
+  ASSERT_LT(vars, holder.SubBaseCount());
+  const auto check = [&] {
+    const auto indexes = holder.SortIndexesOf(vars);
+    ASSERT_EQ(indexes.size(), 2u);
+    ASSERT_NE(Sorting(indexes[0]), nullptr);
+    EXPECT_EQ(Sorting(indexes[0])->Name(), "by-date.sbx");
+    EXPECT_EQ(Sorting(indexes[1])->Name(), "by-player.sbx");
+    EXPECT_EQ(Sorting(indexes[1])->FindRange(En("ki")), (TSortRange{1, 1}));
+    EXPECT_EQ(Sorting(indexes[1])->EntryAt(1), kVarGameIdFirst + 1);
+  };
+  check();
+  // Only the net folder changes: the nets reload, Analyze runs again, the indexes stay.
+  dirs.NetDirs += ";";
+  holder.ApplyOptionsDirs(dirs);
+  check();
 }
 
 }  // namespace
