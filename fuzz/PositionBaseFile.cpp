@@ -25,7 +25,7 @@ using namespace kessaro;
 
 namespace {
 
-constexpr std::size_t kMaxImage = 4u << 20;
+constexpr std::size_t kMaxImage = 2u << 20;
 constexpr std::size_t kMaxListed = 200;
 
 char gPath[] = "/tmp/kessaro-fuzz-pos-XXXXXX";
@@ -86,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> image = Unpack(data, size);
   FILE* f = std::fopen(InputPath(), "wb");
   if (f == nullptr) std::abort();
-  if (!image.empty() && std::fwrite(image.data(), 1, image.size(), f) != image.size())
-    std::abort();
+  if (!image.empty() && std::fwrite(image.data(), 1, image.size(), f) != image.size()) std::abort();
   std::fclose(f);
 
   std::seed_seq seed(data, data + std::min<std::size_t>(size, 64));
@@ -95,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TMatrix last;
   TRegionWord lastRegion = 0;
   TPosData lastData;
+  const bool save = size % 4 == 0;
   {
     TCustomPositionBase base;
     base.SetReadOnly(false);
@@ -138,9 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     base.TakeErrors();
+    // A save syncs the file and its folder, which costs more than all the rest: one input in
+    // four is saved and checked again after reopening.
+    if (!save) base.SetSaveEnabled(false);
   }
   // The save kept the last store.
-  if (!lastData.empty()) {
+  if (save && !lastData.empty()) {
     TCustomPositionBase base;
     base.SetReadOnly(false);
     if (base.Open(InputPath())) {

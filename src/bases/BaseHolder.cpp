@@ -190,7 +190,11 @@ void TBaseHolder::SetPositionDir(const std::string& text) {
   positionBase_.reset();
   if (!text.empty()) {
     Report("Loading Position Base");
-    if (PositionBaseFactory) positionBase_ = PositionBaseFactory(WithSlash(text) + "Data");
+    auto base = std::make_unique<TPositionBase>();
+    base->SetReadOnly(false);
+    base->SetMapped(true);
+    if (DiskFullHandler) base->SetDiskFullHandler(DiskFullHandler);
+    if (base->Open(WithSlash(text) + "Data")) positionBase_ = std::move(base);
   } else {
     userBase_ = nullptr;
     positionDir_.clear();

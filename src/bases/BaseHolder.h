@@ -6,9 +6,9 @@
 // picks the default fuseki and joseki sub-nets. Files that do not open, verify or bind are
 // dropped silently.
 //
-// Folder lists are separated by ";" and searched recursively. The sort index and the
-// position base are made through factory hooks, so that the holder depends only on what it
-// needs of them; without a hook none is loaded.
+// Folder lists are separated by ";" and searched recursively. Sort indexes are made through a
+// factory hook, so that the holder depends only on what it needs of them; without the hook
+// none is loaded.
 
 #include <cstdint>
 #include <functional>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bases/Nety.h"
+#include "bases/PositionBase.h"
 #include "bases/Statistic.h"
 #include "bases/SubBase.h"
 #include "bases/SubNety.h"
@@ -32,14 +33,6 @@ class THolderSortIndex {
   virtual ~THolderSortIndex() = default;
   virtual std::uint32_t SubBaseIdentity() const = 0;
   virtual std::uint32_t OrderKey() const = 0;
-};
-
-// What the holder needs of the position base: saving is enabled before it is freed, so that
-// everything stored during the run is written at close.
-class THolderPositionBase {
- public:
-  virtual ~THolderPositionBase() = default;
-  virtual void SetSaveEnabled(bool enabled) = 0;
 };
 
 // A plain menu tree that the desktop program turns into menus.
@@ -60,8 +53,6 @@ class TBaseHolder {
  public:
   using TProgress = std::function<void(const std::string& text)>;
   using TSortIndexFactory = std::function<std::unique_ptr<THolderSortIndex>(const std::string&)>;
-  using TPositionBaseFactory =
-      std::function<std::unique_ptr<THolderPositionBase>(const std::string& fileName)>;
 
   TBaseHolder();
   ~TBaseHolder();
@@ -93,7 +84,9 @@ class TBaseHolder {
   std::vector<THolderSortIndex*> SortIndexesOf(std::size_t i) const;
   TSubNety* FusekiNet() const { return fusekiNet_; }
   TSubNety* JosekiNet() const { return josekiNet_; }
-  THolderPositionBase* PositionBase() const { return positionBase_.get(); }
+  // Opened writable and mapped; saving is enabled before it is freed, so that everything
+  // stored during the run is written at close.
+  TPositionBase* PositionBase() const { return positionBase_.get(); }
   TVarsBase* VarsBase() const { return varsBase_.get(); }
   TSubBase* EmptySubBase() const { return emptySubBase_.get(); }
   TSubBase* VarsSubBase() const { return varsSubBase_.get(); }
@@ -110,7 +103,8 @@ class TBaseHolder {
 
   TProgress OnProgress;
   TSortIndexFactory SortIndexFactory;
-  TPositionBaseFactory PositionBaseFactory;
+  // Given to the position base: asked when saving finds too little free disk space.
+  TPositionBase::TDiskFullHandler DiskFullHandler;
   // Menu captions go through the interface strings; identity without a translator.
   std::function<std::string(const std::string&)> Translate;
 
@@ -126,7 +120,7 @@ class TBaseHolder {
   TGameSource* gameBase_ = nullptr;  // no setter fills it
   TGameSource* userBase_ = nullptr;  // never filled
   std::unique_ptr<TVarsBase> varsBase_;
-  std::unique_ptr<THolderPositionBase> positionBase_;
+  std::unique_ptr<TPositionBase> positionBase_;
   std::unique_ptr<TSubBase> emptySubBase_, gameSubBase_, userSubBase_, varsSubBase_, allSubBase_;
   TSubNety* josekiNet_ = nullptr;
   std::vector<std::unique_ptr<TNetyFile>> nets_;

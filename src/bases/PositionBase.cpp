@@ -779,6 +779,133 @@ void TCustomPositionBase::Save() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TPositionBase
+
+TPosData EncodePosMoves(const TPosMoves& moves) {
+  TPosData d(moves.size() * kPosMoveSize);
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    std::uint8_t* p = d.data() + i * kPosMoveSize;
+    StoreLE16(p, moves[i].Move);
+    p[2] = moves[i].Annotation;
+    p[3] = moves[i].Flags;
+    StoreLE32(p + 4, moves[i].Comment);
+  }
+  return d;
+}
+
+bool DecodePosMoves(const TPosData& data, TPosMoves& moves) {
+  moves.clear();
+  if (data.size() % kPosMoveSize != 0) return false;
+  moves.resize(data.size() / kPosMoveSize);
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    const std::uint8_t* p = data.data() + i * kPosMoveSize;
+    moves[i] = {LoadLE16(p), p[2], p[3], LoadLE32(p + 4)};
+  }
+  return true;
+}
+
+TPositionBase::TPositionBase() {
+  signature_ = kPositionBaseSignature;
+  letterBase_.SetHolderExt(".ltr");
+  letterBase_.SetBackupExt(".lbk");
+  letterBase_.SetTagExt(".lid");
+}
+
+TPositionBase::~TPositionBase() {
+  TPositionBase::Close();
+}
+
+bool TPositionBase::Open(const std::string& fileName) {
+  return OpenAll(fileName, false);
+}
+
+bool TPositionBase::CreateNew(const std::string& fileName) {
+  return OpenAll(fileName, true);
+}
+
+bool TPositionBase::OpenAll(const std::string& fileName, bool create) {
+  Close();
+  const std::string name = ChangeFileExt(fileName, ".pos");
+  const bool existed = FileExists(name);
+  // A missing file is created here rather than through the inherited Open, which would come
+  // back to this class's CreateNew.
+  const bool opened =
+      create || !existed ? TCustomPositionBase::CreateNew(name) : TCustomPositionBase::Open(name);
+  if (!opened) return false;
+  bool strings = true;
+  for (TStringBase* b : {&commentBase_, &letterBase_}) {
+    b->SetReadOnly(readOnly_);
+    strings = strings && (create ? b->CreateNew(fileName) : b->Open(fileName));
+  }
+  if (strings) return true;
+  // Nothing of this failed open is written; a position file it created goes again.
+  const bool saving = SaveEnabled();
+  TCustomSaveMap::SetSaveEnabled(false);
+  TCustomPositionBase::Close();
+  TCustomSaveMap::SetSaveEnabled(saving);
+  if (!existed && !readOnly_) RemoveFile(name);
+  commentBase_.Close();
+  letterBase_.Close();
+  return false;
+}
+
+void TPositionBase::Close() {
+  TCustomPositionBase::Close();
+  commentBase_.Close();
+  letterBase_.Close();
+}
+
+std::uint32_t TPositionBase::TakeErrors() {
+  return TCustomPositionBase::TakeErrors() | commentBase_.TakeErrors() | letterBase_.TakeErrors();
+}
+
+bool TPositionBase::FindMoves(const TMatrix& matrix, TRegionWord region, TPosMoves& moves) {
+  moves.clear();
+  TSymmetry code = 0;
+  TPosData data;
+  if (!FindPosition(matrix, region, code, data) || !DecodePosMoves(data, moves)) return false;
+  for (auto& m : moves) m.Move = TransformMoveWord(m.Move, code, region);
+  return true;
+}
+
+bool TPositionBase::StoreMoves(const TMatrix& matrix, TRegionWord region, const TPosMoves& moves) {
+  return StorePosition(matrix, region, EncodePosMoves(moves));
+}
+
+void TPositionBase::SetSaveEnabled(bool enabled) {
+  TCustomSaveMap::SetSaveEnabled(enabled);
+  commentBase_.SetSaveEnabled(enabled);
+  letterBase_.SetSaveEnabled(enabled);
+}
+
+void TPositionBase::SetDiskFullHandler(TDiskFullHandler handler) {
+  diskFull_ = std::move(handler);
+  if (!diskFull_) {
+    OnDiskFull = nullptr;
+    commentBase_.OnDiskFull = nullptr;
+    letterBase_.OnDiskFull = nullptr;
+    return;
+  }
+  OnDiskFull = [this](TCustomMap& sender) {
+    if (!diskFull_(sender.FileName())) static_cast<TCustomSaveMap&>(sender).SetSaveEnabled(false);
+  };
+  // A string base gives up both of its files together, so that its index never describes
+  // records that were not saved.
+  const auto forBase = [this](TStringBase& sender) {
+    if (!diskFull_(sender.FileName())) sender.SetSaveEnabled(false);
+  };
+  commentBase_.OnDiskFull = forBase;
+  letterBase_.OnDiskFull = forBase;
+}
+
+bool TPositionBase::Reopen() {
+  const std::string name = FileName();
+  if (name.empty()) return false;
+  Close();
+  return Open(name);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Listing and checking
 
 void ForEachPosition(TCustomPositionBase& base,

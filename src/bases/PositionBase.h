@@ -34,6 +34,7 @@
 #include "board/SymmetryFunctions.h"
 #include "platform/DateTime.h"
 #include "storage/FileMapping.h"
+#include "strings/StringBase.h"
 
 namespace kessaro {
 
@@ -193,6 +194,70 @@ class TCustomPositionBase : public TSaveMap {
   TFreeList free_;
   // Free blocks by size in list order, for Allocate's first exact fit.
   std::unordered_map<std::uint32_t, std::deque<TFreeList::iterator>> freeBySize_;
+};
+
+// The user's moves of one position, 8 bytes each in the stored data: the move word (with the
+// ladder and tenuki bits), the annotation byte (move annotation * 13 + position annotation),
+// the source flags and the number of the move's comment in the comment base (0 = none).
+constexpr std::uint32_t kPositionBaseSignature = 427884819;  // 0x19810113
+constexpr std::uint32_t kPosMoveSize = 2 + 1 + 1 + 4;
+constexpr std::uint8_t kPosMoveFromGames = 0x01;  // a game or user base
+constexpr std::uint8_t kPosMoveFromVars = 0x02;   // the variations base
+
+struct TPosMove {
+  TMoveWord Move = kNoMove;
+  std::uint8_t Annotation = 0;
+  std::uint8_t Flags = 0;
+  std::uint32_t Comment = 0;
+  bool operator==(const TPosMove&) const = default;
+};
+using TPosMoves = std::vector<TPosMove>;
+
+TPosData EncodePosMoves(const TPosMoves& moves);
+// False (and no moves) when the length is not a multiple of 8.
+bool DecodePosMoves(const TPosData& data, TPosMoves& moves);
+
+// The ".pos" file of the user's moves with its two string bases: the comments of the moves
+// (".str", ".sid", ".sbk") and the names of comment sources (".ltr", ".lid", ".lbk"), all
+// under one base name.
+class TPositionBase : public TCustomPositionBase {
+ public:
+  // Asked while a save finds too little free disk space, with the name of the file; true
+  // checks again, false gives up saving that file (it keeps its previous contents).
+  using TDiskFullHandler = std::function<bool(const std::string& fileName)>;
+
+  TPositionBase();
+  ~TPositionBase() override;
+
+  // The name's extension is replaced by ".pos"; the string bases take the same base name.
+  // When one of the three fails to open, all are closed, nothing is written and files this
+  // call created are removed.
+  bool Open(const std::string& fileName) override;
+  bool CreateNew(const std::string& fileName) override;
+  void Close() override;
+  std::uint32_t TakeErrors() override;
+
+  // The stored moves mapped onto the given orientation; empty when the position is not
+  // stored or its data is not a list of moves.
+  bool FindMoves(const TMatrix& matrix, TRegionWord region, TPosMoves& moves);
+  // An empty list stores nothing for a position that is not stored.
+  bool StoreMoves(const TMatrix& matrix, TRegionWord region, const TPosMoves& moves);
+
+  // Applied to the position file and both string bases.
+  void SetSaveEnabled(bool enabled);
+  void SetDiskFullHandler(TDiskFullHandler handler);
+  // Closes (saving what is pending) and opens the same base again.
+  bool Reopen();
+
+  TStringBase& CommentBase() { return commentBase_; }
+  TStringBase& LetterBase() { return letterBase_; }
+
+ private:
+  bool OpenAll(const std::string& fileName, bool create);
+
+  TStringBase commentBase_;
+  TStringBase letterBase_;
+  TDiskFullHandler diskFull_;
 };
 
 // Matches a stored matrix against a target through colour swaps and the region's symmetries,

@@ -666,7 +666,12 @@ class TGameParser {
   // A finished sequence drops a last node that never got a move; its children take its place.
   static void FinishFrame(std::vector<TFrame>& frames) {
     TSequence* node = frames.back().node;
-    if (node->Point == kMoveNotRead) ReleaseNode(node);
+    if (node->Point == kMoveNotRead) {
+      // The enclosing sequence must not keep the released node as its last variation.
+      if (frames.size() > 1 && frames[frames.size() - 2].lastVariation == node)
+        frames[frames.size() - 2].lastVariation = nullptr;
+      ReleaseNode(node);
+    }
     frames.pop_back();
   }
 

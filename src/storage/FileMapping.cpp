@@ -357,10 +357,16 @@ void TCustomSaveMap::Read(void* buffer, std::int64_t offset, std::uint32_t count
     const auto within = static_cast<std::size_t>(pos % kSavePageSize);
     const auto piece = static_cast<std::uint32_t>(
         std::min<std::int64_t>(end - pos, static_cast<std::int64_t>(kSavePageSize - within)));
-    if (page < pages_.size() && pages_[page] != nullptr)
+    if (page < pages_.size() && pages_[page] != nullptr) {
       std::memcpy(out, pages_[page]->data() + within, piece);
-    else
-      TCustomMap::Read(out, pos - 4, piece);
+    } else {
+      // A page without a private copy reads as the file holds it: the part beyond the end
+      // of the file (the logical size may be larger) is zero, the part before it is not.
+      const std::int64_t inFile =
+          std::clamp<std::int64_t>(static_cast<std::int64_t>(fileSize_) - pos, 0, piece);
+      if (inFile > 0) TCustomMap::Read(out, pos - 4, static_cast<std::uint32_t>(inFile));
+      if (inFile < piece) std::memset(out + inFile, 0, static_cast<std::size_t>(piece - inFile));
+    }
     out += piece;
     pos += piece;
   }

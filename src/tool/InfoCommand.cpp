@@ -1,7 +1,10 @@
-// kessaro-tool info FILE... [--json]: recognises each database file by its signature (or by
-// its extension for a format without one), prints its kind, identity and main header
-// fields, and checks every record and link. Exit status 1 when any file is corrupt or
-// unreadable.
+// kessaro-tool info FILE... [--json] [--dump]: recognises each database file by its signature
+// (or by its extension for a format without one), prints its kind, identity and main header
+// fields, and checks every record and link. A string base is given by either of its files
+// (".str"/".sid", or ".ltr"/".lid"); --dump adds its texts, converted to UTF-8 by the code
+// page of their language. A position base (".pos") is reported with its two string bases;
+// --dump lists its positions with their moves and comments. Exit status 1 when any file is
+// corrupt or unreadable.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -16,13 +19,18 @@
 
 #include "bases/BaseSorting.h"
 #include "bases/Nety.h"
+#include "bases/PositionBase.h"
 #include "bases/Statistic.h"
 #include "bases/SubBase.h"
 #include "bases/SubNety.h"
 #include "bases/VarsBase.h"
+#include "board/Diagram.h"
+#include "board/PositionFunc.h"
+#include "platform/CodePage.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "records/GameFunc.h"
+#include "strings/StringBase.h"
 #include "tool/Tool.h"
 
 namespace kessaro::tool {
@@ -35,6 +43,12 @@ constexpr std::size_t kReportedBad = 10;
 std::string Hex8(std::uint32_t v) {
   char buffer[12];
   std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(v));
+  return buffer;
+}
+
+std::string Hex4(unsigned v) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%04X", v & 0xFFFF);
   return buffer;
 }
 
@@ -368,7 +382,384 @@ void ReportSortIndex(const std::string& name, TReport& r) {
   }
 }
 
-TReport ReportFile(const std::string& name) {
+// Texts from a file go to a terminal: control characters and backslashes are escaped.
+std::string Printable(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    const auto u = static_cast<unsigned char>(c);
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
+    if (u == 0xC2 && next >= 0x80 && next < 0xA0) {  // C1 controls (U+0080 to U+009F)
+      out += "\\u00" + Hex2(next);
+      ++i;
+    } else if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else if (u < 0x20 || u == 0x7F)
+      out += "\\x" + Hex2(u);
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string LanguageName(TLanguage language) {
+  for (const TLangInfo& info : LanguageTable())
+    if (info.LangID == language) return info.Name;
+  return "Unknown";
+}
+
+// The two files of a string base: ".ltr" pairs with ".lid", everything else with ".sid".
+struct TStringBaseNames {
+  std::string holderExt, tagExt, tagFile;
+};
+TStringBaseNames StringBaseNames(const std::string& name, bool givenTagFile) {
+  const std::string ext = Extension(name);
+  const bool letters = ext == ".ltr" || ext == ".lid";
+  TStringBaseNames n;
+  n.holderExt = letters ? ".ltr" : ".str";
+  n.tagExt = letters ? ".lid" : ".sid";
+  if (!givenTagFile && ext != n.holderExt) n.holderExt = ext.empty() ? n.holderExt : ext;
+  n.tagFile = ChangeFileExt(name, n.tagExt);
+  return n;
+}
+
+void ReportStringBase(const std::string& name, bool givenTagFile, bool dump, TReport& r) {
+  const TStringBaseNames names = StringBaseNames(name, givenTagFile);
+  TStringBase base;
+  base.SetReadOnly(true);
+  base.SetHolderExt(names.holderExt);
+  base.SetTagExt(names.tagExt);
+  errno = 0;
+  if (!base.Open(name)) {
+    const int saved = errno;
+    const std::uint32_t errors = base.TakeErrors();
+    std::string why;
+    if (!FileExists(base.FileName()))
+      why = "cannot open: the holder file " + base.FileName() + " is missing";
+    else if (!FileExists(names.tagFile))
+      why = "cannot open: the tag file " + names.tagFile + " is missing";
+    else if (errors & ErrCorrupt)
+      why = "damaged header or free chain";
+    else
+      why = OpenFailure(errors & ~ErrOpenFailed, saved);
+    Unreadable(r, "string base", why);
+    return;
+  }
+  TStringHolderFile& holder = base.HolderFile();
+  r.fields["kind"] = "string base";
+  r.lines.push_back("  kind: string base");
+  Field(r, "holderFile", base.FileName(), "holder file", base.FileName());
+  Field(r, "tagFile", names.tagFile, "tag file", names.tagFile);
+  Field(r, "created", FormatIsoDateTime(holder.CreatedTime), "created",
+        FormatIsoDateTime(holder.CreatedTime));
+  Field(r, "lastSaved", FormatIsoDateTime(holder.LastSaved), "last saved",
+        FormatIsoDateTime(holder.LastSaved));
+  Field(r, "stringCount", base.StringCount(), "string count", std::to_string(base.StringCount()));
+  Field(r, "maxID", base.MaxID(), "max ID", std::to_string(base.MaxID()));
+  const auto freeList = base.FreeList();
+  json freeBlocks = json::array();
+  for (const TStringFreeBlock& b : freeList)
+    freeBlocks.push_back({{"unit", b.Unit}, {"length", b.Length}});
+  r.fields["freeBlocks"] = freeBlocks;
+  r.lines.push_back("  free blocks: " + std::to_string(freeList.size()));
+
+  // Every record with its two checksums, stored and computed.
+  json records = json::array();
+  std::uint64_t bad = 0, used = 0;
+  std::vector<std::uint32_t> firstBad;
+  auto badAt = [&](std::uint32_t unit) {
+    ++bad;
+    if (firstBad.size() < kReportedBad) firstBad.push_back(unit);
+  };
+  r.lines.push_back("  records:");
+  base.ForEachRecord([&](const TStringRecordInfo& rec) {
+    json j = {{"unit", rec.Unit},
+              {"length", rec.Head.Length},
+              {"headerChecksum", Hex4(rec.StoredHeadCheck)},
+              {"headerOk", rec.HeadOk}};
+    std::string line = "    unit " + std::to_string(rec.Unit) + ": ";
+    const std::string headCheck = "header checksum " + Hex4(rec.StoredHeadCheck);
+    if (!rec.HeadOk) {
+      j["state"] = "damaged";
+      j["computedHeaderChecksum"] = Hex4(rec.HeadCheck);
+      line += "damaged, " + headCheck +
+              (rec.StoredHeadCheck == rec.HeadCheck ? " ok but data mismatch"
+                                                    : " (computed " + Hex4(rec.HeadCheck) + ")") +
+              "; skipped to the next sound record";
+      badAt(rec.Unit);
+    } else if (rec.Free) {
+      j["state"] = "free";
+      j["next"] = rec.Head.Link;
+      line += "free, length " + std::to_string(rec.Head.Length) + ", next " +
+              std::to_string(rec.Head.Link) + ", " + headCheck + " ok";
+    } else {
+      ++used;
+      j["state"] = "used";
+      j["id"] = rec.Head.Link;
+      j["dataChecksum"] = Hex4(rec.StoredDataCheck);
+      j["dataOk"] = rec.DataOk;
+      j["indexed"] = rec.Indexed;
+      line += "id " + std::to_string(rec.Head.Link) + ", length " +
+              std::to_string(rec.Head.Length) + ", " + headCheck + " ok, data checksum " +
+              Hex4(rec.StoredDataCheck);
+      if (rec.DataOk) {
+        line += " ok";
+      } else {
+        j["computedDataChecksum"] = Hex4(rec.DataCheck);
+        line += " (computed " + Hex4(rec.DataCheck) + ")";
+      }
+      if (!rec.Indexed) line += ", not in the tag file";
+      if (!rec.DataOk || !rec.Indexed) badAt(rec.Unit);
+    }
+    records.push_back(std::move(j));
+    r.lines.push_back(std::move(line));
+  });
+  r.fields["records"] = std::move(records);
+
+  // Every tag entry the tag file holds must lead to its record; with --dump, the texts.
+  json strings = json::array();
+  std::vector<std::uint32_t> badIds;
+  const std::uint32_t entries = base.TagFile().EntryCount();
+  base.TakeErrors();
+  for (std::uint32_t id = 1; id < entries; ++id) {
+    TStringSet set;
+    base.Read(id, set);
+    if (base.TakeErrors() != 0 && badIds.size() < kReportedBad) badIds.push_back(id);
+    if (!dump || set.Empty()) continue;
+    json texts = json::array();
+    r.lines.push_back("  id " + std::to_string(id) + ":");
+    for (int i = 0; i < set.Count(); ++i) {
+      const TLangText e = set.GetEntry(i);
+      const std::string utf8 = ToUtf8(e.Language, e.Text);
+      texts.push_back(
+          {{"language", e.Language}, {"name", LanguageName(e.Language)}, {"text", utf8}});
+      r.lines.push_back("    " + std::to_string(e.Language) + " " + LanguageName(e.Language) +
+                        ": " + Printable(utf8));
+    }
+    strings.push_back({{"id", id}, {"texts", std::move(texts)}});
+  }
+  if (dump) r.fields["strings"] = std::move(strings);
+  const bool countOk = used == static_cast<std::uint64_t>(std::max(base.StringCount(), 0)) &&
+                       base.StringCount() >= 0;
+  r.fields["badRecords"] = bad;
+  r.fields["firstBad"] = firstBad;
+  r.fields["badIds"] = badIds;
+  r.fields["countMatches"] = countOk;
+  r.intact = bad == 0 && badIds.empty() && countOk;
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  if (r.intact) {
+    r.lines.push_back("  ok");
+    return;
+  }
+  std::string summary = "  corrupt: " + std::to_string(bad) + " bad records";
+  if (!firstBad.empty()) {
+    summary += " (first units:";
+    for (std::size_t i = 0; i < firstBad.size(); ++i)
+      summary += (i ? ", " : " ") + std::to_string(firstBad[i]);
+    summary += ")";
+  }
+  if (!badIds.empty()) {
+    summary += ", tag entries that lead nowhere or to damaged texts (IDs:";
+    for (std::size_t i = 0; i < badIds.size(); ++i)
+      summary += (i ? ", " : " ") + std::to_string(badIds[i]);
+    summary += ")";
+  }
+  if (!countOk)
+    summary += ", string count does not match the records (" + std::to_string(used) + ")";
+  r.lines.push_back(summary);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Position base
+
+std::string RegionText(TRegionWord region) {
+  return "kind " + std::to_string(RegionKind(region)) + ", " + std::to_string(RegionWidth(region)) +
+         " x " + std::to_string(RegionHeight(region));
+}
+
+std::string PointText(TMoveWord move) {
+  if (IsNoMove(move)) return std::string(move & kWhiteBit ? "W" : "B") + " pass";
+  std::string s = std::string(move & kWhiteBit ? "W" : "B") + " " + std::to_string(MoveX(move)) +
+                  "," + std::to_string(MoveY(move));
+  if (move & kLadderFlag) s += " ladder";
+  if (move & kTenukiFlag) s += " tenuki";
+  return s;
+}
+
+// The string set of an ID as (language, text) pairs.
+json StringSetJson(TStringBase& base, std::uint32_t id, std::string& text) {
+  json entries = json::array();
+  TStringSet set;
+  base.Read(id, set);
+  for (int i = 0; i < set.Count(); ++i) {
+    const TLangText e = set.GetEntry(i);
+    const std::string utf8 = ToUtf8(e.Language, e.Text);
+    entries.push_back({{"language", e.Language}, {"text", utf8}});
+    text += (i ? " | " : "") + std::to_string(e.Language) + ": " + Printable(utf8);
+  }
+  return entries;
+}
+
+// One string base of a position base: its counts and the checksums of every record.
+json ReportPosStrings(TStringBase& base, const std::string& label, const std::string& name,
+                      TReport& r, bool& intact) {
+  json f = json::object();
+  base.SetReadOnly(true);
+  errno = 0;
+  if (!base.Open(name)) {
+    const int saved = errno;
+    const std::string why = OpenFailure(base.TakeErrors(), saved);
+    f["status"] = "unreadable";
+    f["error"] = why;
+    r.lines.push_back("  " + label + ": unreadable: " + why);
+    intact = false;
+    return f;
+  }
+  std::uint64_t records = 0, freeBlocks = 0, bad = 0;
+  base.ForEachRecord([&](const TStringRecordInfo& info) {
+    if (info.Free) {
+      ++freeBlocks;
+      bad += info.HeadOk ? 0 : 1;
+    } else {
+      ++records;
+      bad += info.HeadOk && info.DataOk ? 0 : 1;
+    }
+  });
+  const bool ok = bad == 0 && base.TakeErrors() == 0;
+  intact = intact && ok;
+  f = {{"file", base.FileName()},        {"strings", base.StringCount()},
+       {"maxId", base.MaxID()},          {"records", records},
+       {"freeBlocks", freeBlocks},       {"badRecords", bad},
+       {"status", ok ? "ok" : "corrupt"}};
+  r.lines.push_back("  " + label + ": " + std::to_string(base.StringCount()) + " strings, max ID " +
+                    std::to_string(base.MaxID()) + ", " + std::to_string(freeBlocks) +
+                    " free blocks, " +
+                    (ok ? "ok" : "corrupt: " + std::to_string(bad) + " bad records"));
+  return f;
+}
+
+// Every stored position as a diagram with its moves, their annotations and comment texts.
+void DumpPositions(TCustomPositionBase& pos, TStringBase* comments, TReport& r) {
+  json list = json::array();
+  ForEachPosition(pos, [&](const TPosTable& t, const TPosRecord& record) {
+    TMatrix m;
+    TRegionWord region = 0;
+    json item = {{"record", record.Index}, {"region", RegionText(t.Region)}};
+    r.lines.push_back("  position at word " + std::to_string(record.Index) + ", region " +
+                      RegionText(t.Region) + ":");
+    if (!DecodePosition(record.Position, m, region)) {
+      item["error"] = "position does not decode";
+      r.lines.push_back("    (position does not decode)");
+      list.push_back(std::move(item));
+      return;
+    }
+    const std::string diagram = FormatDiagram(m, RegionWidth(region), RegionHeight(region));
+    item["diagram"] = diagram;
+    std::size_t from = 0;
+    while (from < diagram.size()) {
+      const auto nl = diagram.find('\n', from);
+      r.lines.push_back("    " + diagram.substr(from, nl - from));
+      if (nl == std::string::npos) break;
+      from = nl + 1;
+    }
+    TPosMoves moves;
+    json movesJson = json::array();
+    if (!DecodePosMoves(record.Data, moves)) {
+      item["data"] = record.Data;
+      r.lines.push_back("    data of " + std::to_string(record.Data.size()) +
+                        " bytes (not a list of moves)");
+    }
+    for (const auto& mv : moves) {
+      std::string line = "    move " + PointText(mv.Move) + ", annotation " +
+                         std::to_string(mv.Annotation / 13) + "/" +
+                         std::to_string(mv.Annotation % 13) + ", flags " + Hex2(mv.Flags);
+      json mj = {{"move", PointText(mv.Move)},
+                 {"moveAnnotation", mv.Annotation / 13},
+                 {"positionAnnotation", mv.Annotation % 13},
+                 {"flags", mv.Flags},
+                 {"comment", mv.Comment}};
+      if (mv.Comment != 0) {
+        std::string text;
+        if (comments != nullptr) mj["commentTexts"] = StringSetJson(*comments, mv.Comment, text);
+        line += ", comment " + std::to_string(mv.Comment) + (text.empty() ? "" : ": " + text);
+      }
+      r.lines.push_back(line);
+      movesJson.push_back(std::move(mj));
+    }
+    item["moves"] = std::move(movesJson);
+    list.push_back(std::move(item));
+  });
+  r.fields["positions"] = std::move(list);
+}
+
+void ReportPositionBase(const std::string& name, TReport& r, bool dump) {
+  TCustomPositionBase pos;
+  pos.SetSignature(kPositionBaseSignature);
+  pos.SetReadOnly(true);
+  errno = 0;
+  if (!pos.Open(name)) {
+    const int saved = errno;
+    Unreadable(r, "position base", OpenFailure(pos.TakeErrors(), saved));
+    return;
+  }
+  pos.TakeErrors();  // what the open found is reported by the check below
+  r.fields["kind"] = "position base";
+  r.lines.push_back("  kind: position base");
+  const TPosHeader& h = pos.Header();
+  Field(r, "created", FormatIsoDateTime(h.Created), "created", FormatIsoDateTime(h.Created));
+  Field(r, "modified", FormatIsoDateTime(h.Modified), "modified", FormatIsoDateTime(h.Modified));
+  Field(r, "headerCrc", {{"stored", Hex8(h.HeaderCrc).substr(4)}, {"ok", pos.HeaderIntact()}},
+        "header checksum",
+        Hex8(h.HeaderCrc).substr(4) + (pos.HeaderIntact() ? " ok" : " mismatch"));
+
+  const TPosBaseCheck check = CheckPositionBase(pos);
+  json tables = json::array();
+  for (const auto& t : check.Tables) {
+    std::uint32_t crc = 0;
+    for (const auto& loaded : pos.Tables())
+      if (loaded.Index == t.Index) crc = loaded.Crc;
+    tables.push_back({{"region", RegionText(t.Region)},
+                      {"record", t.Index},
+                      {"positions", t.Positions},
+                      {"tagLists", t.TagLists},
+                      {"badRecords", t.BadRecords},
+                      {"bucketCrc", Hex8(crc)},
+                      {"bucketCrcOk", !t.Damaged}});
+    r.lines.push_back("  table " + RegionText(t.Region) + ": " + std::to_string(t.Positions) +
+                      " positions, " + std::to_string(t.TagLists) + " tag lists, buckets " +
+                      Hex8(crc) + (t.Damaged ? " mismatch" : " ok") +
+                      (t.BadRecords ? ", " + std::to_string(t.BadRecords) + " bad records" : ""));
+  }
+  r.fields["tables"] = std::move(tables);
+  Field(r, "positionCount", check.Positions, "positions stored", std::to_string(check.Positions));
+  Field(r, "freeBlocks", {{"count", check.FreeBlocks}, {"bytes", check.FreeBytes}}, "free blocks",
+        std::to_string(check.FreeBlocks) + " (" + std::to_string(check.FreeBytes) + " bytes)");
+  if (!check.ChainsOk) r.lines.push_back("  a table or free chain is broken");
+  r.fields["chainsOk"] = check.ChainsOk;
+
+  bool stringsIntact = true;
+  TStringBase comments, letters;
+  letters.SetHolderExt(".ltr");
+  letters.SetBackupExt(".lbk");
+  letters.SetTagExt(".lid");
+  r.fields["commentBase"] = ReportPosStrings(comments, "comment base", name, r, stringsIntact);
+  r.fields["letterBase"] = ReportPosStrings(letters, "letter base", name, r, stringsIntact);
+  if (dump) DumpPositions(pos, comments.Active() ? &comments : nullptr, r);
+
+  r.intact = check.Ok() && stringsIntact;
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  r.lines.push_back(
+      std::string("  ") +
+      (check.Ok() ? "ok" : "corrupt: " + std::to_string(check.BadRecords) + " bad records"));
+}
+
+TReport ReportFile(const std::string& name, bool dump) {
   TReport r;
   r.fields["file"] = name;
   const TFileHandle fd =
@@ -393,6 +784,10 @@ TReport ReportFile(const std::string& name) {
     ReportVarsBase(name, r);
   else if (haveSig && signature == kSortIndexSignature)
     ReportSortIndex(name, r);
+  else if (haveSig && signature == kPositionBaseSignature)
+    ReportPositionBase(name, r, dump);
+  else if (haveSig && (signature == kStringHolderSignature || signature == kStringTagSignature))
+    ReportStringBase(name, signature == kStringTagSignature, dump, r);
   else if (Extension(name) == ".stc")
     ReportStatistic(name, r);
   else
@@ -400,11 +795,11 @@ TReport ReportFile(const std::string& name) {
   return r;
 }
 
-int RunInfo(const ToolIo& io, const std::vector<std::string>& files, bool asJson) {
+int RunInfo(const ToolIo& io, const std::vector<std::string>& files, bool asJson, bool dump) {
   bool allIntact = true;
   json all = json::array();
   for (const auto& name : files) {
-    TReport r = ReportFile(name);
+    TReport r = ReportFile(name, dump);
     allIntact = allIntact && r.intact;
     if (asJson) {
       all.push_back(std::move(r.fields));
@@ -426,11 +821,16 @@ void AddInfoCommand(CLI::App& app, ToolContext& ctx) {
       "info", "Show the kind and header of database files and check every record and link");
   auto files = std::make_shared<std::vector<std::string>>();
   auto asJson = std::make_shared<bool>(false);
-  cmd->add_option("FILE", *files, "Database files (.net, .stc, .sns, .sbs, .vpb/.vim/.vdm)")
+  auto dump = std::make_shared<bool>(false);
+  cmd->add_option(
+         "FILE", *files,
+         "Database files (.net, .stc, .str/.sid, .ltr/.lid, .pos, .sns, .sbs, .vpb/.vim/.vdm)")
       ->required();
   cmd->add_flag("--json", *asJson, "Write the report as JSON");
-  cmd->callback([&ctx, files, asJson] {
-    ctx.run = [&ctx, files, asJson] { return RunInfo(ctx.io, *files, *asJson); };
+  cmd->add_flag("--dump", *dump,
+                "Also print every text of a string base, or every position of a position base");
+  cmd->callback([&ctx, files, asJson, dump] {
+    ctx.run = [&ctx, files, asJson, dump] { return RunInfo(ctx.io, *files, *asJson, *dump); };
   });
 }
 

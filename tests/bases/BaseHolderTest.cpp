@@ -85,7 +85,7 @@ TEST_F(BaseHolderTest, LoadsBindsAndDropsWhatDoesNotBelong) {
   EXPECT_EQ(holder_.FusekiNet()->Identity(), home_.FusekiIdentity);
   EXPECT_EQ(holder_.FusekiNet()->Selection(), nullptr);  // released after counting
   EXPECT_FALSE(holder_.Changed());
-  EXPECT_EQ(holder_.PositionBase(), nullptr);  // no position base without its factory
+  EXPECT_NE(holder_.PositionBase(), nullptr);  // created in the empty "User Game Base"
 
   // The indexes of the variations sub base, ordered by key; the orphan one is freed.
   const auto indexes = holder_.SortIndexesOf(SubBaseIndex(home_.VarsSubBaseIdentity));
@@ -132,28 +132,34 @@ TEST_F(BaseHolderTest, ChangingOnlyTheNetFolderReanalyzesWithTheIndexesKept) {
 }
 
 TEST_F(BaseHolderTest, PositionBaseIsSavedWhenReplacedOrFreed) {
-  struct TFakePositionBase : THolderPositionBase {
-    explicit TFakePositionBase(std::vector<std::string>* log) : Log(log) {}
-    void SetSaveEnabled(bool enabled) override { Log->push_back(enabled ? "save" : "nosave"); }
-    ~TFakePositionBase() override { Log->push_back("freed"); }
-    std::vector<std::string>* Log;
-  };
-  std::vector<std::string> log, opened;
+  const std::string dir = home_.Home + "/User Game Base";
+  const TRegionWord corner = MakeRegion(rkCorner, 7, 7);
+  TMatrix position(49, 0);
+  position[8] = kCellBlack;
+  const TPosMoves moves = {{MakeMove(2, 3), 13, 0, 0}};
   {
     TBaseHolder holder;
-    holder.PositionBaseFactory = [&](const std::string& name) {
-      opened.push_back(name);
-      return std::make_unique<TFakePositionBase>(&log);
-    };
-    holder.SetPositionDir(home_.Home + "/User Game Base");
-    holder.SetPositionDir("");
+    holder.SetPositionDir(dir);
+    ASSERT_NE(holder.PositionBase(), nullptr);
+    EXPECT_TRUE(holder.PositionBase()->StoreMoves(position, corner, moves));
+    holder.SetPositionDir("");  // saved and freed
     EXPECT_EQ(holder.PositionBase(), nullptr);
-    EXPECT_EQ(log, (std::vector<std::string>{"save", "freed"}));
-    holder.SetPositionDir(home_.Home + "/User Game Base/");
+    EXPECT_TRUE(fs::exists(dir + "/Data.pos"));
+    holder.SetPositionDir(dir + "/");
+    TPosMoves found;
+    ASSERT_NE(holder.PositionBase(), nullptr);
+    EXPECT_TRUE(holder.PositionBase()->FindMoves(position, corner, found));
+    EXPECT_EQ(found, moves);
+    EXPECT_TRUE(holder.PositionBase()->StoreMoves(position, corner, {}));
   }
-  EXPECT_EQ(opened, (std::vector<std::string>{home_.Home + "/User Game Base/Data",
-                                              home_.Home + "/User Game Base/Data"}));
-  EXPECT_EQ(log.size(), 4u);
+  TBaseHolder holder;
+  holder.SetPositionDir(dir);
+  TPosMoves found;
+  ASSERT_NE(holder.PositionBase(), nullptr);
+  holder.PositionBase()->FindMoves(position, corner, found);
+  EXPECT_TRUE(found.empty());  // the holder saved the change at its end
+  holder.SetPositionDir(home_.Home + "/missing/folder");
+  EXPECT_EQ(holder.PositionBase(), nullptr);
 }
 
 TEST_F(BaseHolderTest, MenuTreeOfSubBasesAndSubNets) {

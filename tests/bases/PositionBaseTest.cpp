@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
@@ -666,6 +668,169 @@ TEST(PositionBase, ReadOnlyBaseFindsAndNeverStores) {
   TOpened s(shortFile);
   EXPECT_TRUE(s.base.TakeErrors() & ErrCorrupt);
   EXPECT_TRUE(s.base.StorePosition(Lopsided(), kBoard9, Bytes({1})));
+}
+
+}  // namespace
+}  // namespace kessaro
+
+namespace kessaro {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// TPositionBase: the ".pos" file with its two string bases
+
+class TestPositionBase : public TPositionBase {
+ public:
+  TestPositionBase() { SetReadOnly(false); }
+  bool HasFreeSpace() override { return freeSpace; }
+  bool freeSpace = true;
+};
+
+// A fresh base name: none of the five files exists.
+std::string BaseName(const std::string& name) {
+  for (const char* ext : {".pos", ".str", ".sid", ".ltr", ".lid"}) test::TempPath(name + ext);
+  return test::TempPath(name);
+}
+
+TStringSet English(const std::string& text) {
+  TStringSet s;
+  s.SetText(1033, text);
+  return s;
+}
+
+TEST(PositionBaseFiles, OpenMakesAllFilesAndFindMovesMapsTheMoves) {
+  const std::string name = BaseName("Data");
+  const TPosMove stored{static_cast<TMoveWord>(MakeMove(1, 2) | kLadderFlag), 2 * 13 + 1,
+                        kPosMoveFromGames, 5};
+  {
+    TestPositionBase b;
+    ASSERT_TRUE(b.Open(name));
+    ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {stored, {MakeMove(8, 8, true), 0, 2, 0}}));
+    b.CommentBase().Write(5, std::make_unique<TStringSet>(English("hane")).get());
+    b.LetterBase().Write(1, std::make_unique<TStringSet>(English("Kessaro Dictionary")).get());
+  }
+  for (const char* ext : {".pos", ".str", ".sid", ".ltr", ".lid"})
+    EXPECT_TRUE(FileExists(name + ext)) << ext;
+  const TBytes pos = test::ReadFileBytes(name + ".pos");
+  ASSERT_GE(pos.size(), 4u);
+  EXPECT_EQ(TBytes(pos.begin(), pos.begin() + 4), (TBytes{0x13, 0x01, 0x81, 0x19}));
+
+  TestPositionBase b;
+  ASSERT_TRUE(b.Open(name + ".pos"));
+  EXPECT_EQ(b.TakeErrors(), 0u);
+  TPosMoves moves;
+  ASSERT_TRUE(b.FindMoves(Transformed(Lopsided(), 3 | kSymColours, kBoard9), kBoard9, moves));
+  ASSERT_EQ(moves.size(), 2u);
+  // Code 3 on 9 x 9: (1, 2) -> swapped (2, 1) -> mirrored (6, 1); the colour swap makes it White.
+  EXPECT_EQ(moves[0].Move, MakeMove(6, 1, true) | kLadderFlag);
+  EXPECT_EQ(moves[0].Annotation, stored.Annotation);
+  EXPECT_EQ(moves[0].Flags, kPosMoveFromGames);
+  EXPECT_EQ(moves[0].Comment, 5u);
+  EXPECT_EQ(moves[1].Move, MakeMove(0, 8, false));
+  TStringSet comment, source;
+  b.CommentBase().Read(5, comment);
+  b.LetterBase().Read(1, source);
+  EXPECT_EQ(comment.GetText(1033), "hane");
+  EXPECT_EQ(source.GetText(1033), "Kessaro Dictionary");
+  // Data that is not a list of moves reads as none.
+  ASSERT_TRUE(b.StorePosition(Lopsided(), kBoard9, TPosData(7, 1)));
+  EXPECT_FALSE(b.FindMoves(Lopsided(), kBoard9, moves));
+  EXPECT_TRUE(moves.empty());
+}
+
+TEST(PositionBaseFiles, AFailedStringBaseClosesEverythingAndWritesNothing) {
+  const std::string name = BaseName("Fails");
+  std::filesystem::create_directory(name + ".ltr");  // the letter base cannot be opened
+  TestPositionBase b;
+  EXPECT_FALSE(b.Open(name));
+  EXPECT_FALSE(b.Active());
+  EXPECT_FALSE(b.CommentBase().Active());
+  EXPECT_FALSE(FileExists(name + ".pos"));
+  b.TakeErrors();
+  // An existing position file is left exactly as it was.
+  std::filesystem::remove(name + ".ltr");
+  ASSERT_TRUE(b.Open(name));
+  ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {{MakeMove(1, 1), 0, 1, 0}}));
+  b.Close();
+  const TBytes before = test::ReadFileBytes(name + ".pos");
+  std::filesystem::remove(name + ".ltr");
+  std::filesystem::create_directory(name + ".ltr");
+  EXPECT_FALSE(b.Open(name));
+  EXPECT_EQ(test::ReadFileBytes(name + ".pos"), before);
+}
+
+TEST(PositionBaseFiles, SaveSwitchAndReopenCoverAllThreeBases) {
+  const std::string name = BaseName("Switch");
+  TestPositionBase b;
+  ASSERT_TRUE(b.Open(name));
+  ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {{MakeMove(1, 1), 0, 1, 1}}));
+  b.CommentBase().Write(1, std::make_unique<TStringSet>(English("kept")).get());
+  ASSERT_TRUE(b.Reopen());
+  TPosMoves moves;
+  EXPECT_TRUE(b.FindMoves(Lopsided(), kBoard9, moves));
+  ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {}));
+  b.CommentBase().Write(1, std::make_unique<TStringSet>(English("dropped")).get());
+  b.LetterBase().Write(1, std::make_unique<TStringSet>(English("dropped")).get());
+  b.SetSaveEnabled(false);
+  ASSERT_TRUE(b.Reopen());
+  b.SetSaveEnabled(true);
+  EXPECT_TRUE(b.FindMoves(Lopsided(), kBoard9, moves));
+  EXPECT_EQ(moves.size(), 1u);
+  TStringSet s;
+  b.CommentBase().Read(1, s);
+  EXPECT_EQ(s.GetText(1033), "kept");
+  b.LetterBase().Read(1, s);
+  EXPECT_EQ(s.Count(), 0);
+}
+
+TEST(PositionBaseFiles, DiskFullHandlerDecidesPerFile) {
+  const std::string name = BaseName("Full");
+  {
+    TestPositionBase b;
+    ASSERT_TRUE(b.Open(name));
+    ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {{MakeMove(1, 1), 0, 1, 0}}));
+  }
+  const TBytes before = test::ReadFileBytes(name + ".pos");
+  struct Case {
+    const char* name;
+    int retries;  // OK answers before space appears; -1: Cancel at once
+    bool saved;
+  };
+  for (const Case c : {Case{"cancel", -1, false}, Case{"space after two", 2, true}}) {
+    test::WriteFileBytes(name + ".pos", before);
+    TestPositionBase b;
+    ASSERT_TRUE(b.Open(name));
+    ASSERT_TRUE(b.StoreMoves(Lopsided(), kBoard9, {{MakeMove(2, 2), 0, 1, 0}}));
+    std::vector<std::string> asked;
+    b.SetDiskFullHandler([&](const std::string& file) {
+      asked.push_back(file);
+      if (c.retries < 0) return false;
+      if (static_cast<int>(asked.size()) == c.retries) b.freeSpace = true;
+      return true;
+    });
+    b.freeSpace = false;
+    b.Close();
+    EXPECT_EQ(test::ReadFileBytes(name + ".pos") == before, !c.saved) << c.name;
+    ASSERT_FALSE(asked.empty()) << c.name;
+    EXPECT_EQ(asked[0], name + ".pos") << c.name;
+    EXPECT_EQ(asked.size(), c.retries < 0 ? 1u : static_cast<std::size_t>(c.retries)) << c.name;
+  }
+  // A string base file that finds the disk full asks with the base's name; Cancel gives up
+  // both of its files.
+  TestPositionBase b;
+  ASSERT_TRUE(b.Open(name));
+  std::string asked;
+  b.SetDiskFullHandler([&](const std::string& file) {
+    asked = file;
+    return false;
+  });
+  TStringHolderFile& holder = b.LetterBase().HolderFile();
+  holder.OnDiskFull(holder);
+  EXPECT_EQ(asked, name + ".ltr");
+  EXPECT_FALSE(b.LetterBase().SaveEnabled());
+  EXPECT_FALSE(b.LetterBase().TagFile().SaveEnabled());
+  EXPECT_TRUE(b.CommentBase().SaveEnabled());
+  EXPECT_TRUE(b.SaveEnabled());
 }
 
 }  // namespace

@@ -356,6 +356,19 @@ TEST_F(GameTailTest, SearchFindsWhereTheGameReachesTheStartPosition) {
             (std::vector<TMoveWord>{MakeMove(2, 2, true), MakeMove(3, 2), MakeMove(3, 3, true)}));
 }
 
+TEST_F(GameTailTest, GamesOfARingMemberAreFoundThroughAnAlternateJunction) {
+  test::TNetSpec spec;
+  spec.Items = {Node(1, 0, 0, 2, MakeMove(3, 2), nfLink | nfViaJunction | nfHasGames),
+                test::Junction(2, 1, 0, 3), test::Junction(3, 4, 0),
+                test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 1})};
+  Build(spec, {{MakeMove(3, 2), 0}, {MakeMove(4, 4, true), 0}});
+  TSequence* n1 = root_->FirstChild;
+  ASSERT_EQ(n1->Kind, skNetGameNode);
+  sub_.ExpandNode(n1);
+  EXPECT_EQ(Tail(n1), (std::vector<TMoveWord>{MakeMove(4, 4, true)}));
+  EXPECT_EQ(sub_.TakeErrors(), 0u);
+}
+
 TEST_F(GameTailTest, MissingOrForkedContinuationsYieldNothing) {
   test::TNetSpec spec;
   spec.Items = {Node(1, 0, 2, 0, MakeMove(1, 1), nfHasGames),  // names no game reference

@@ -79,6 +79,11 @@ TEST(SgfReader, TreesOfSmallFiles) {
       {"node setup", "(;;AW[bb]AE[cc]B[aa])", 0, {";B[aa]AW[bb]AE[cc]"}},
       {"root then one empty node", "(;GM[1];)", 0, {""}},
       {"trailing empty variation ignored", "(;;B[aa](;))", 0, {";B[aa]"}},
+      // Regression: a dropped empty variation was still used as the place for the next one.
+      {"empty variation before another",
+       "(;;B[aa](;)(;W[bb])(;W[cc]))",
+       0,
+       {";B[aa](;W[bb])(;W[cc])"}},
       {"two games", "(;;B[aa])(;;W[bb])", 0, {";B[aa]", ";W[bb]"}},
       {"broken game then a good one", "(;;B[zzz])(;;W[bb])", 0, {";W[bb]"}},
       {"empty node without the option", "(;;C[c];B[aa])", 0, {}},

@@ -283,6 +283,23 @@ TEST_P(SaveMapAccess, PageAcrossTheEndKeepsTheFileBytes) {
   EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
+TEST_P(SaveMapAccess, ReadAcrossTheEndOfTheFileKeepsTheBytesBeforeIt) {
+  // Regression: a read of an untouched page that crossed the end of the file gave all zeros.
+  const std::string path = TempPath("tail.bin");
+  const TBytes old = WithSignature(Pattern(96, 3));  // data bytes 0..95
+  WriteFileBytes(path, old);
+  TSaveMap m;
+  Prepare(m, GetParam(), false);
+  ASSERT_TRUE(m.Open(path));
+  m.SetDataSize(200);
+  TBytes back(20, 0xEE);
+  m.Read(back.data(), 90, 20);
+  TBytes expected(old.begin() + 4 + 90, old.end());
+  expected.resize(20, 0);
+  EXPECT_EQ(back, expected);
+  m.Close();
+}
+
 TEST_P(SaveMapAccess, DiskFullHandlerDecides) {
   const TBytes old = WithSignature(Pattern(5000, 3));
   const TBytes update = Pattern(10, 4);
