@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bases/BaseSorting.h"
 #include "bases/Nety.h"
 #include "bases/PositionBase.h"
 #include "bases/Statistic.h"
@@ -28,6 +29,7 @@
 #include "platform/CodePage.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
+#include "records/GameFunc.h"
 #include "strings/StringBase.h"
 #include "tool/Tool.h"
 
@@ -327,6 +329,57 @@ void ReportVarsBase(const std::string& name, TReport& r) {
   std::string summary = Summary(bad, firstBad, true);
   if (!positions.Ok()) summary = "corrupt: position store does not verify; " + summary;
   r.lines.push_back("  " + summary);
+}
+
+// A sort index: its key elements, entries, the sub base it belongs to, and every trie node
+// checked.
+void ReportSortIndex(const std::string& name, TReport& r) {
+  TBaseSorting index;
+  index.SetReadOnly(true);
+  errno = 0;
+  if (!index.Open(name)) {
+    const int saved = errno;
+    const std::uint32_t errors = index.TakeErrors();
+    Unreadable(r, "sort index",
+               errors & ErrSortLayout ? "layout offsets disagree with the name and entry count"
+                                      : OpenFailure(errors, saved));
+    return;
+  }
+  r.fields["kind"] = "sort index";
+  r.lines.push_back("  kind: sort index");
+  Field(r, "name", index.Name(), "name", index.Name());
+  Field(r, "created", FormatIsoDate(index.Created()), "created", FormatIsoDate(index.Created()));
+  Field(r, "modified", FormatIsoDate(index.Modified()), "modified",
+        FormatIsoDate(index.Modified()));
+  json elements = json::array();
+  std::string elementText;
+  for (std::uint32_t i = 0; i < kSortKeyElements && index.KeyElement(i) != GI_Empty; ++i) {
+    const TGameInfoElement e = index.KeyElement(i);
+    const std::string& shown = e < kGameInfoElementCount && !ElementName(e).empty()
+                                   ? ElementName(e)
+                                   : "element " + std::to_string(e);
+    elements.push_back(shown);
+    elementText += (i ? ", " : "") + shown;
+  }
+  Field(r, "keyElements", elements, "key elements", elementText.empty() ? "none" : elementText);
+  Field(r, "entryCount", index.EntryCount(), "entries", std::to_string(index.EntryCount()));
+  Field(r, "subBaseIdentity", Hex8(index.SubBaseIdentity()), "sub base identity",
+        Hex8(index.SubBaseIdentity()));
+  Field(r, "orderKey", index.OrderKey(), "order key", std::to_string(index.OrderKey()));
+  const TTrieCheck check = index.CheckTrie();
+  r.fields["trieNodes"] = check.nodes;
+  r.fields["badNodes"] = check.badNodes;
+  r.fields["badRanges"] = check.badRanges;
+  r.intact = check.Ok();
+  r.fields["status"] = r.intact ? "ok" : "corrupt";
+  r.lines.push_back("  trie nodes: " + std::to_string(check.nodes));
+  if (r.intact) {
+    r.lines.push_back("  ok");
+  } else {
+    r.lines.push_back("  corrupt: " + std::to_string(check.badNodes) + " bad trie nodes, " +
+                      std::to_string(check.badRanges) + " bad entry ranges" +
+                      (check.truncated ? ", walk stopped at its node limit" : ""));
+  }
 }
 
 // Texts from a file go to a terminal: control characters and backslashes are escaped.
@@ -729,6 +782,8 @@ TReport ReportFile(const std::string& name, bool dump) {
   else if (haveSig && (signature == kPosVarsSignature || signature == kVarsInfoSignature ||
                        signature == kVarsDataSignature))
     ReportVarsBase(name, r);
+  else if (haveSig && signature == kSortIndexSignature)
+    ReportSortIndex(name, r);
   else if (haveSig && signature == kPositionBaseSignature)
     ReportPositionBase(name, r, dump);
   else if (haveSig && (signature == kStringHolderSignature || signature == kStringTagSignature))
