@@ -1,5 +1,7 @@
 #include "bases/BaseHolder.h"
 
+#include "bases/BaseSorting.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -145,7 +147,7 @@ void WriteHolderDirs(TRegistryKey& key, const THolderDirs& dirs) {
 // ---------------------------------------------------------------------------------------------
 // TBaseHolder
 
-TBaseHolder::TBaseHolder() {
+TBaseHolder::TBaseHolder() : SortIndexFactory(OpenHolderSortIndex) {
   sortIndexes_.resize(1);
 }
 

@@ -102,6 +102,7 @@ class TBaseHolder {
   const std::string& GameBaseDir() const { return gameBaseDir_; }
 
   TProgress OnProgress;
+  // Opens one sort index file; the real index reader unless a test replaces it.
   TSortIndexFactory SortIndexFactory;
   // Given to the position base: asked when saving finds too little free disk space.
   TPositionBase::TDiskFullHandler DiskFullHandler;

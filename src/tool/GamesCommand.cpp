@@ -62,7 +62,6 @@ std::vector<TSortRange> SearchRanges(TBaseSorting& index, const std::string& utf
 int RunGames(const ToolIo& io, const std::string& home, const std::string& indexName,
              const std::string* find, bool asJson) {
   TBaseHolder holder;
-  holder.SortIndexFactory = OpenHolderSortIndex;
   holder.ApplyStartDirs(DefaultHolderDirs(home));
   TSubNety* net = holder.JosekiNet();
   TSubBase* subBase = net == nullptr ? nullptr : net->SubBase();
