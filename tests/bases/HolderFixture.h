@@ -76,19 +76,19 @@ struct TNetSpec {
 };
 
 // Writes the net; returns its identity as the reader sees it.
-inline std::uint32_t WriteNet(const std::string& path, const TNetSpec& spec) {
+inline std::uint32_t WriteNet(const std::string& path, const TNetSpec& shape) {
   {
     TNetyFile net;
     net.SetReadOnly(false);
     if (!net.CreateNew(path)) return 0;
-    net.Header().SetCreated(spec.Created);
-    net.Header().SetRegion(spec.Kind, spec.Width, spec.Height);
+    net.Header().SetCreated(shape.Created);
+    net.Header().SetRegion(shape.Kind, shape.Width, shape.Height);
     net.Header().SetStartPosition(
-        spec.Start.empty() ? TMatrix(static_cast<std::size_t>(spec.Width * spec.Height), 0)
-                           : spec.Start);
-    net.Header().SetNetFlags(spec.Flags);
-    net.Header().SetDescription(spec.Description);
-    for (const TNetItem& item : spec.Items) net.WriteRecord(item.Record, item.Kind);
+        shape.Start.empty() ? TMatrix(static_cast<std::size_t>(shape.Width * shape.Height), 0)
+                            : shape.Start);
+    net.Header().SetNetFlags(shape.Flags);
+    net.Header().SetDescription(shape.Description);
+    for (const TNetItem& item : shape.Items) net.WriteRecord(item.Record, item.Kind);
     net.Close();
   }
   TNetyFile net;
@@ -101,8 +101,8 @@ inline std::uint32_t WriteNet(const std::string& path, const TNetSpec& spec) {
 //   6, 7, 8 share the position; 8 has games (reference 9). 10 under 6 leads back to the
 //   position of 6 through junction 11 (a repeat).
 inline TNetSpec RingNet() {
-  TNetSpec spec;
-  spec.Items = {
+  TNetSpec shape;
+  shape.Items = {
       Node(1, 0, 2, 3, MakeMove(2, 2), 0x01),
       Node(2, 0, 0, 4, MakeMove(3, 2)),
       Node(3, 1, 0, 4, MakeMove(2, 3, true), nfLink),
@@ -115,7 +115,7 @@ inline TNetSpec RingNet() {
       Node(10, 6, 0, 11, MakeMove(3, 3, true), nfLink | nfViaJunction),
       Junction(11, 10, 6),
   };
-  return spec;
+  return shape;
 }
 
 struct TSubNetSpec {
@@ -131,21 +131,21 @@ struct TSubNetSpec {
 
 // Writes a sub-net bound to a net and sub base by identity; returns its identity.
 inline std::uint32_t WriteSubNet(const std::string& path, TNetyFile& net, TSubBase& subBase,
-                                 const TSubNetSpec& spec) {
+                                 const TSubNetSpec& shape) {
   {
     TSubNety sub;
     sub.SetReadOnly(false);
     if (!sub.CreateNew(path)) return 0;
     sub.Attach(&subBase, &net, nullptr);
-    if (spec.UseSelection) {
-      for (std::uint32_t i : spec.Selected) sub.Select(i);
-      for (std::uint32_t r : spec.GameEndRanks) sub.MarkGameEnd(r);
+    if (shape.UseSelection) {
+      for (std::uint32_t i : shape.Selected) sub.Select(i);
+      for (std::uint32_t r : shape.GameEndRanks) sub.MarkGameEnd(r);
     } else {
       sub.DropSelection();  // every record belongs: the file carries no fields
     }
-    sub.SetOrderKey(spec.OrderKey);
-    sub.SetMenuPath(spec.MenuPath);
-    sub.SetNetName(spec.Name);
+    sub.SetOrderKey(shape.OrderKey);
+    sub.SetMenuPath(shape.MenuPath);
+    sub.SetNetName(shape.Name);
     sub.SetTotals(10, 4, 55);
     sub.Close();
   }

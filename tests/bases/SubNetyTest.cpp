@@ -37,10 +37,10 @@ TMoveWord ColouredMove(const TSequence* node) {
 
 class SubNetyTest : public ::testing::Test {
  protected:
-  void Build(const test::TNetSpec& spec, test::TSubNetSpec subSpec,
+  void Build(const test::TNetSpec& shape, test::TSubNetSpec subSpec,
              const std::map<std::uint32_t, StatRecord>& stats) {
     netPath_ = test::TempPath("ring.net");
-    test::WriteNet(netPath_, spec);
+    test::WriteNet(netPath_, shape);
     ASSERT_TRUE(net_.Open(netPath_));
     subBase_.Bind(nullptr, nullptr, nullptr);
     const std::string subPath = test::TempPath("ring.sns");
@@ -110,11 +110,11 @@ TEST_F(SubNetyTest, WithoutSelectionEveryRecordShowsTurnedWithStatsAndRepeats) {
 }
 
 TEST_F(SubNetyTest, SelectionHidesSiblingsAndAddressesStatsAndGameEndsByRank) {
-  test::TSubNetSpec spec;
-  spec.UseSelection = true;
-  spec.Selected = {1, 2, 3, 4, 6, 8, 10};  // ranks 1-7; 7 is left out
-  spec.GameEndRanks = {5};                 // node 6
-  Build(test::RingNet(), spec, {{5, Stat(4)}, {6, Stat(6)}, {7, Stat(8)}});
+  test::TSubNetSpec shape;
+  shape.UseSelection = true;
+  shape.Selected = {1, 2, 3, 4, 6, 8, 10};  // ranks 1-7; 7 is left out
+  shape.GameEndRanks = {5};                 // node 6
+  Build(test::RingNet(), shape, {{5, Stat(4)}, {6, Stat(6)}, {7, Stat(8)}});
   EXPECT_EQ(sub_.SelectedCount(), 7u);
   sub_.ExpandRoot(root_);
   TSequence* n1 = root_->FirstChild;
@@ -142,10 +142,10 @@ TEST_F(SubNetyTest, PathToRecordFollowsParentsAndRingsIntoTheSelection) {
 }
 
 TEST_F(SubNetyTest, PathToRecordSwitchesToARingMemberWithASelectedParent) {
-  test::TSubNetSpec spec;
-  spec.UseSelection = true;
-  spec.Selected = {1, 3, 4, 6, 7, 8, 10};  // not 2: node 4 is reached through 3
-  Build(test::RingNet(), spec, {});
+  test::TSubNetSpec shape;
+  shape.UseSelection = true;
+  shape.Selected = {1, 3, 4, 6, 7, 8, 10};  // not 2: node 4 is reached through 3
+  Build(test::RingNet(), shape, {});
   APoint moves;
   TSymmetry code = 0;
   ASSERT_TRUE(sub_.PathToRecord(6, moves, code));
@@ -166,14 +166,14 @@ TEST_F(SubNetyTest, TranspositionFamilyListsRingMovesOnce) {
 }
 
 TEST_F(SubNetyTest, HostileLinksEndEveryWalk) {
-  test::TNetSpec spec;
-  spec.Items = {
+  test::TNetSpec shape;
+  shape.Items = {
       Node(1, 0, 2, 3, MakeMove(1, 1)),
       Node(2, 0, 1, 0, MakeMove(2, 1)),                // sibling list cycles back to 1
       Node(3, 4, 0, 4, MakeMove(1, 2, true), nfLink),  // a ring without a junction
       Node(4, 3, 0, 3, MakeMove(2, 2, true), nfLink),  // parents 3 and 4 cycle
   };
-  Build(spec, {}, {});
+  Build(shape, {}, {});
   sub_.ExpandRoot(root_);
   EXPECT_LE(Children(root_).size(), 5u);
   sub_.ExpandNode(root_->FirstChild);
@@ -199,10 +199,10 @@ TEST(SubNety, AttachChecksEveryIdentity) {
   test::TFakeVarsSource vars(3, 4);
   otherBase.Bind(nullptr, nullptr, &vars);
   const std::string subPath = test::TempPath("a.sns");
-  test::TSubNetSpec spec;
-  spec.UseSelection = true;
-  spec.Selected = {1, 2};
-  const std::uint32_t identity = test::WriteSubNet(subPath, net, subBase, spec);
+  test::TSubNetSpec shape;
+  shape.UseSelection = true;
+  shape.Selected = {1, 2};
+  const std::uint32_t identity = test::WriteSubNet(subPath, net, subBase, shape);
   const std::string statPath = test::TempPath("a.stc");
   test::WriteStats(statPath, identity + 1, {});
   TStatistic wrongOwner;
@@ -240,7 +240,7 @@ namespace {
 // Game tails: a corner net over a variations base whose variation 1 continues the games.
 class GameTailTest : public ::testing::Test {
  protected:
-  void Build(const test::TNetSpec& spec, const TVarMoves& moves, test::TSubNetSpec subSpec = {}) {
+  void Build(const test::TNetSpec& shape, const TVarMoves& moves, test::TSubNetSpec subSpec = {}) {
     const std::string base = test::TempPath("TailVars");
     for (const char* ext : {".vpb", ".vim", ".vdm"}) test::TempPath(std::string("TailVars") + ext);
     {
@@ -252,7 +252,7 @@ class GameTailTest : public ::testing::Test {
     }
     ASSERT_TRUE(vars_.Open(base));
     const std::string netPath = test::TempPath("tail.net");
-    test::WriteNet(netPath, spec);
+    test::WriteNet(netPath, shape);
     ASSERT_TRUE(net_.Open(netPath));
     subBase_.Bind(nullptr, nullptr, &vars_);
     const std::string subPath = test::TempPath("tail.sns");
@@ -285,16 +285,16 @@ class GameTailTest : public ::testing::Test {
 };
 
 TEST_F(GameTailTest, TailSkipsMovesOutsideTheRegionAndOnMaskedCells) {
-  test::TNetSpec spec = test::RingNet();
-  spec.Start = TMatrix(49, 0);
-  spec.Start[6 + 6 * 7] = kCellOutside;
-  spec.Items[8] = test::GameRef(9, {.GameId = kVarGameIdFirst + 1, .ContIndex = 2});
-  Build(spec, {{MakeMove(3, 2), 0},
-               {MakeMove(2, 2, true), 0},
-               {MakeMove(4, 3), 4},
-               {MakeMove(15, 15, true), 0},  // outside the region
-               {MakeMove(6, 6), 0},          // a masked cell
-               {MakeMove(5, 4, true), 0}});
+  test::TNetSpec shape = test::RingNet();
+  shape.Start = TMatrix(49, 0);
+  shape.Start[6 + 6 * 7] = kCellOutside;
+  shape.Items[8] = test::GameRef(9, {.GameId = kVarGameIdFirst + 1, .ContIndex = 2});
+  Build(shape, {{MakeMove(3, 2), 0},
+                {MakeMove(2, 2, true), 0},
+                {MakeMove(4, 3), 4},
+                {MakeMove(15, 15, true), 0},  // outside the region
+                {MakeMove(6, 6), 0},          // a masked cell
+                {MakeMove(5, 4, true), 0}});
   // Through 2 and 4 the path is not turned; through 1 and 3 it swaps x and y.
   TSequence* n2 = root_->FirstChild->NextSibling;
   sub_.ExpandNode(n2);
@@ -318,15 +318,15 @@ TEST_F(GameTailTest, TailSkipsMovesOutsideTheRegionAndOnMaskedCells) {
 }
 
 TEST_F(GameTailTest, GameEndAboveASingleLineStepsBackOverTheLine) {
-  test::TNetSpec spec;
-  spec.Items = {Node(1, 0, 0, 2, MakeMove(1, 1)), Node(2, 1, 0, 3, MakeMove(2, 2, true)),
-                Node(3, 2, 0, 4, MakeMove(3, 3), nfHasGames),
-                test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 3})};
+  test::TNetSpec shape;
+  shape.Items = {Node(1, 0, 0, 2, MakeMove(1, 1)), Node(2, 1, 0, 3, MakeMove(2, 2, true)),
+                 Node(3, 2, 0, 4, MakeMove(3, 3), nfHasGames),
+                 test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 3})};
   test::TSubNetSpec sub;
   sub.UseSelection = true;
   sub.Selected = {1, 2, 3, 4};
   sub.GameEndRanks = {1};
-  Build(spec,
+  Build(shape,
         {{MakeMove(1, 1), 0},
          {MakeMove(2, 2, true), 0},
          {MakeMove(3, 3), 0},
@@ -341,27 +341,27 @@ TEST_F(GameTailTest, GameEndAboveASingleLineStepsBackOverTheLine) {
 }
 
 TEST_F(GameTailTest, SearchFindsWhereTheGameReachesTheStartPosition) {
-  test::TNetSpec spec;
-  spec.Start = TMatrix(49, 0);
-  spec.Start[1 + 1 * 7] = kCellBlack;
-  spec.Items = {Node(1, 0, 0, 2, MakeMove(2, 2, true), nfHasGames),
-                test::GameRef(2, {.GameId = kVarGameIdFirst + 1, .ContIndex = -2, .ContLast = 3})};
-  Build(spec, {{MakeMove(1, 1), 0},
-               {MakeMove(2, 2, true), 0},
-               {MakeMove(3, 2), 0},
-               {MakeMove(3, 3, true), 0},
-               {MakeMove(4, 4), 0}});  // beyond ContLast
+  test::TNetSpec shape;
+  shape.Start = TMatrix(49, 0);
+  shape.Start[1 + 1 * 7] = kCellBlack;
+  shape.Items = {Node(1, 0, 0, 2, MakeMove(2, 2, true), nfHasGames),
+                 test::GameRef(2, {.GameId = kVarGameIdFirst + 1, .ContIndex = -2, .ContLast = 3})};
+  Build(shape, {{MakeMove(1, 1), 0},
+                {MakeMove(2, 2, true), 0},
+                {MakeMove(3, 2), 0},
+                {MakeMove(3, 3, true), 0},
+                {MakeMove(4, 4), 0}});  // beyond ContLast
   sub_.ExpandNode(root_->FirstChild);
   EXPECT_EQ(Tail(root_->FirstChild),
             (std::vector<TMoveWord>{MakeMove(2, 2, true), MakeMove(3, 2), MakeMove(3, 3, true)}));
 }
 
 TEST_F(GameTailTest, GamesOfARingMemberAreFoundThroughAnAlternateJunction) {
-  test::TNetSpec spec;
-  spec.Items = {Node(1, 0, 0, 2, MakeMove(3, 2), nfLink | nfViaJunction | nfHasGames),
-                test::Junction(2, 1, 0, 3), test::Junction(3, 4, 0),
-                test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 1})};
-  Build(spec, {{MakeMove(3, 2), 0}, {MakeMove(4, 4, true), 0}});
+  test::TNetSpec shape;
+  shape.Items = {Node(1, 0, 0, 2, MakeMove(3, 2), nfLink | nfViaJunction | nfHasGames),
+                 test::Junction(2, 1, 0, 3), test::Junction(3, 4, 0),
+                 test::GameRef(4, {.GameId = kVarGameIdFirst + 1, .ContIndex = 1})};
+  Build(shape, {{MakeMove(3, 2), 0}, {MakeMove(4, 4, true), 0}});
   TSequence* n1 = root_->FirstChild;
   ASSERT_EQ(n1->Kind, skNetGameNode);
   sub_.ExpandNode(n1);
@@ -370,15 +370,15 @@ TEST_F(GameTailTest, GamesOfARingMemberAreFoundThroughAnAlternateJunction) {
 }
 
 TEST_F(GameTailTest, MissingOrForkedContinuationsYieldNothing) {
-  test::TNetSpec spec;
-  spec.Items = {Node(1, 0, 2, 0, MakeMove(1, 1), nfHasGames),  // names no game reference
-                Node(2, 0, 0, 3, MakeMove(2, 1), 0), Node(3, 2, 4, 0, MakeMove(3, 1, true)),
-                Node(4, 2, 0, 0, MakeMove(4, 1, true))};
+  test::TNetSpec shape;
+  shape.Items = {Node(1, 0, 2, 0, MakeMove(1, 1), nfHasGames),  // names no game reference
+                 Node(2, 0, 0, 3, MakeMove(2, 1), 0), Node(3, 2, 4, 0, MakeMove(3, 1, true)),
+                 Node(4, 2, 0, 0, MakeMove(4, 1, true))};
   test::TSubNetSpec sub;
   sub.UseSelection = true;
   sub.Selected = {1, 2, 3, 4};
   sub.GameEndRanks = {2};  // node 2 forks below
-  Build(spec, {{MakeMove(1, 1), 0}}, sub);
+  Build(shape, {{MakeMove(1, 1), 0}}, sub);
   for (TSequence* n = root_->FirstChild; n != nullptr; n = n->NextSibling) {
     ASSERT_EQ(n->Kind, skNetGameNode);
     sub_.ExpandNode(n);

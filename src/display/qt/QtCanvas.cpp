@@ -34,25 +34,25 @@ QPainter::CompositionMode CopyComposition(TCopyMode mode) {
 // Fonts by the painters' description. A logical font's height is the cell height (ascent
 // plus descent), and its width the average character width; QFont wants a pixel size and a
 // stretch, so both are measured once.
-const QFont& FontFor(const TFontSpec& spec) {
+const QFont& FontFor(const TFontSpec& fontSpec) {
   using Key = std::tuple<int, int, int, std::string>;
   static std::map<Key, QFont> cache;
-  const Key key{spec.Height, spec.Width, spec.Weight, spec.Face};
+  const Key key{fontSpec.Height, fontSpec.Width, fontSpec.Weight, fontSpec.Face};
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
-  QFont font(QString::fromStdString(spec.Face));
+  QFont font(QString::fromStdString(fontSpec.Face));
   font.setStyleHint(QFont::TypeWriter);
-  font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.Weight, 1, 1000)));
-  const int height = std::max(spec.Height, 1);
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(fontSpec.Weight, 1, 1000)));
+  const int height = std::max(fontSpec.Height, 1);
   font.setPixelSize(height);
   QFontMetrics metrics(font);
   const int cell = metrics.ascent() + metrics.descent();
   if (cell > 0 && cell != height)
     font.setPixelSize(std::max(1, (height * height + cell / 2) / cell));
-  if (spec.Width > 0) {
+  if (fontSpec.Width > 0) {
     const int natural = QFontMetrics(font).averageCharWidth();
     if (natural > 0)
-      font.setStretch(std::clamp((spec.Width * 100 + natural / 2) / natural, 1, 4000));
+      font.setStretch(std::clamp((fontSpec.Width * 100 + natural / 2) / natural, 1, 4000));
   }
   return cache.emplace(key, font).first->second;
 }
