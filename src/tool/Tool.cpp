@@ -14,6 +14,7 @@ int RunTool(int argc, const char* const* argv, ToolIo io) {
   AddInfoCommand(app, ctx);
   AddSgfCommand(app, ctx);
   AddWalkCommand(app, ctx);
+  AddBuildCommand(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
