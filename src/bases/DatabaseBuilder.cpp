@@ -156,11 +156,11 @@ class TFrames {
  public:
   TFrames(int w, int h) : w_(w), h_(h), region_(MakeRegion(rkCorner, w, h)) {
     const std::uint8_t geometric = RegionSymmetries(region_);
-    for (int c = 0; c < 8; ++c)
-      if (geometric & (1u << c)) {
-        codes_.push_back(static_cast<TSymmetry>(c));
-        codes_.push_back(static_cast<TSymmetry>(c | kSymColours));
-      }
+    // Geometric codes first: where a colour swap gives the same image as a turn, the turn
+    // is kept, so that a path shows its moves in the colours they were played in.
+    for (TSymmetry colours : {TSymmetry{0}, kSymColours})
+      for (int c = 0; c < 8; ++c)
+        if (geometric & (1u << c)) codes_.push_back(static_cast<TSymmetry>(c | colours));
     scratch_.resize(static_cast<std::size_t>(w * h));
   }
 
@@ -414,6 +414,9 @@ std::uint8_t RankTextToBaseRank(const std::string& raw) {
   if (t.empty()) return 0;
   if (t == "nr" || t == "not rated" || t == "ur") return kBaseRankNotRated;
   if (t == "insei") return DanCode(7);
+  // Title holders of professional collections.
+  for (const char* title : {"honinbo", "meijin", "kisei", "judan", "tengen", "oza", "gosei"})
+    if (t == title) return static_cast<std::uint8_t>(kBaseRankPro | DanCode(9));
   std::size_t i = 0;
   bool proFirst = false;
   if (t.rfind("pro", 0) == 0) {
@@ -788,6 +791,13 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
     if (ec) {
       cleanup();
       return Fail(summary, "cannot write into " + homeIn + ": " + ec.message());
+    }
+  }
+  // A target that cannot be replaced fails the build before anything is moved.
+  for (const std::string& f : built) {
+    if (fs::is_directory(home + f, ec)) {
+      cleanup();
+      return Fail(summary, "cannot replace " + f + ": it is a folder");
     }
   }
   for (const std::string& f : built) {

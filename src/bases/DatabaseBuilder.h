@@ -60,7 +60,9 @@ struct TBuildSummary {
 // Base-rank code of a rank text (0 when not recognised). Recognised, in any letter case and
 // with or without a space: "9p", "9 pro", "9 dan pro", "pro 9 dan" (professional dan); "7d",
 // "7 dan", "7d*", "7 dan ama" (amateur dan); "5k", "5 kyu", "5k*" (kyu); "insei" counts as
-// amateur 7 dan; "NR" is not rated (level 1).
+// amateur 7 dan; the titles "Honinbo", "Meijin", "Kisei", "Judan", "Tengen", "Oza" and
+// "Gosei" count as professional 9 dan; "NR" is not rated (level 1). "9 dan" without "pro"
+// is an amateur rank.
 std::uint8_t RankTextToBaseRank(const std::string& text);
 // The player category of a game from the two base-rank codes: a rank missing (0 or not
 // rated) gives scUnknown; both professional scPro, one professional scProSemiPro; either kyu
