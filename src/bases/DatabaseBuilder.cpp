@@ -5,6 +5,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -181,28 +182,44 @@ class TFrames {
   }
   TMoveWord Move(TMoveWord m, TSymmetry code) const { return TransformMove(m, code, w_, h_); }
 
-  // The canonical form of a position (the smallest image) and the code that gives it.
-  TSymmetry Canonical(const TMatrix& p, TMatrix& canon) {
-    canon = p;
+  // Four cells a byte, the first in the high bits, so that packed keys compare as the cells.
+  void Pack(const TMatrix& p, std::string& key) const {
+    key.assign((p.size() + 3) / 4, '\0');
+    for (std::size_t i = 0; i < p.size(); ++i)
+      key[i / 4] = static_cast<char>(static_cast<unsigned char>(key[i / 4]) |
+                                     (p[i] & 3) << (6 - 2 * (i % 4)));
+  }
+  void Unpack(const std::string& key, TMatrix& p) const {
+    p.assign(static_cast<std::size_t>(Cells()), kCellEmpty);
+    for (std::size_t i = 0; i < p.size(); ++i)
+      p[i] = static_cast<std::uint8_t>(
+          (static_cast<unsigned char>(key[i / 4]) >> (6 - 2 * (i % 4))) & 3);
+  }
+  // The packed canonical form of a position (the smallest image) and the code that gives it.
+  TSymmetry Canonical(const TMatrix& p, std::string& canon) {
+    Pack(p, canon);
     TSymmetry best = 0;
     for (TSymmetry c : codes_) {
       if (c == 0) continue;
       Apply(p, c, scratch_);
-      if (scratch_ < canon) {
-        canon = scratch_;
+      Pack(scratch_, image_);
+      if (image_ < canon) {
+        canon.swap(image_);
         best = c;
       }
     }
     return best;
   }
-  // Codes under which the position is unchanged.
-  std::vector<TSymmetry> Stabilizer(const TMatrix& p) {
-    std::vector<TSymmetry> out;
+  // Codes under which the position is unchanged, as a mask.
+  std::uint16_t Stabilizer(const std::string& key) {
+    TMatrix p;
+    Unpack(key, p);
+    std::uint16_t mask = 0;
     for (TSymmetry c : codes_) {
       Apply(p, c, scratch_);
-      if (scratch_ == p) out.push_back(c);
+      if (scratch_ == p) mask = static_cast<std::uint16_t>(mask | 1u << c);
     }
-    return out;
+    return mask;
   }
 
  private:
@@ -210,16 +227,17 @@ class TFrames {
   TRegionWord region_;
   std::vector<TSymmetry> codes_;
   TMatrix scratch_;
+  std::string image_;
 };
 
 struct TPositionNode {
-  TMatrix Canon;
-  std::vector<TSymmetry> Stabilizer;
+  const std::string* Key = nullptr;  // the packed canonical form, owned by the index
+  std::uint16_t Stabilizer = 0;      // computed once the position is expanded
+  bool StabilizerKnown = false;
   std::uint64_t Arrivals = 0;
   bool Expanded = false;
   std::vector<std::uint32_t> Waiting;  // sequences stopped here while not expanded
   std::vector<std::uint32_t> Out;      // edges from here
-  std::vector<std::uint32_t> In;       // edges into here
   std::uint32_t FirstChildRecord = 0;
   bool Queued = false;
 };
@@ -271,7 +289,9 @@ class TNetGraph {
 
   void Run() {
     TMatrix empty(static_cast<std::size_t>(frames_.Cells()), kCellEmpty);
-    root_ = PositionOf(empty);
+    std::string key;
+    frames_.Pack(empty, key);
+    root_ = PositionOf(key);
     positions_[root_].Expanded = true;
     walkers_.resize(seqs_.size());
     for (std::uint32_t s = 0; s < seqs_.size(); ++s) {
@@ -295,13 +315,11 @@ class TNetGraph {
   const StatRecord& RootStats() const { return rootStats_; }
 
  private:
-  std::uint32_t PositionOf(const TMatrix& canon) {
-    const std::string key(canon.begin(), canon.end());
+  std::uint32_t PositionOf(const std::string& key) {
     auto [it, inserted] = index_.try_emplace(key, static_cast<std::uint32_t>(positions_.size()));
     if (inserted) {
       TPositionNode p;
-      p.Canon = canon;
-      p.Stabilizer = frames_.Stabilizer(canon);
+      p.Key = &it->first;  // nodes of the map stay where they are
       positions_.push_back(std::move(p));
     }
     return it->second;
@@ -313,15 +331,22 @@ class TNetGraph {
     const TCornerSeq& seq = seqs_[s];
     const TGameEntry& game = games_[seq.Game];
     const int width = RegionWidth(frames_.Region()), height = RegionHeight(frames_.Region());
-    while (positions_[w.Position].Expanded && w.Step < seq.Moves.size()) {
+    while (positions_[w.Position].Expanded) {
+      if (w.Step >= seq.Moves.size()) return Finish(w);
       const TMoveWord m = seq.Moves[w.Step];
       const int x = MoveX(m), y = MoveY(m);
       // A stone removed by a capture from outside the region cannot be followed.
-      if (w.Actual[static_cast<std::size_t>(x + y * width)] != kCellEmpty) return;
+      if (w.Actual[static_cast<std::size_t>(x + y * width)] != kCellEmpty) return Finish(w);
       // The move in the canonical frame; under a symmetric position the smallest image.
       TSymmetry code = w.ToCanon;
       TMoveWord best = frames_.Move(m, code);
-      for (TSymmetry st : positions_[w.Position].Stabilizer) {
+      TPositionNode& at = positions_[w.Position];
+      if (!at.StabilizerKnown) {
+        at.Stabilizer = frames_.Stabilizer(*at.Key);
+        at.StabilizerKnown = true;
+      }
+      for (TSymmetry st : frames_.Codes()) {
+        if (!(at.Stabilizer & (1u << st))) continue;
         const TSymmetry c = ComposeSymmetry(w.ToCanon, st);
         const TMoveWord image = frames_.Move(m, c);
         if (image < best) {
@@ -357,15 +382,21 @@ class TNetGraph {
     }
   }
 
+  static void Finish(TWalker& w) {
+    TMatrix().swap(w.Actual);
+    w.Step = std::numeric_limits<std::uint32_t>::max();
+  }
+
   std::uint32_t EdgeOf(std::uint32_t from, TMoveWord move) {
     const std::uint64_t key = std::uint64_t{from} << 16 | move;
     auto it = edgeIndex_.find(key);
     if (it != edgeIndex_.end()) return it->second;
     const int width = RegionWidth(frames_.Region()), height = RegionHeight(frames_.Region());
-    TMatrix q = positions_[from].Canon;
+    TMatrix q;
+    frames_.Unpack(*positions_[from].Key, q);
     PlaceStone(q, rkCorner, width, (move & kWhiteBit) ? kCellWhite : kCellBlack, MoveY(move),
                MoveX(move), height);
-    TMatrix canon;
+    std::string canon;
     const TSymmetry toCanon = frames_.Canonical(q, canon);
     TMoveEdge edge;
     edge.From = from;
@@ -375,7 +406,6 @@ class TNetGraph {
     const auto id = static_cast<std::uint32_t>(edges_.size());
     edges_.push_back(edge);
     positions_[from].Out.push_back(id);
-    positions_[edge.To].In.push_back(id);
     edgeIndex_.emplace(key, id);
     return id;
   }
