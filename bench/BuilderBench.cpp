@@ -1,7 +1,8 @@
 // Database build speed and peak memory on a synthetic collection: games that recombine the
 // corner sequences of the real professional games (goban-original-games, installed by
 // scripts/setup) under random turns, one per corner, their moves interleaved. Counters: games
-// per second of the whole build (reading included) and the process's peak resident memory.
+// per second of the whole build (reading included) and the process's peak resident memory;
+// the second argument is the number of reading threads.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -97,13 +98,15 @@ std::vector<std::string> Synthetic(const std::string& dir, int games) {
 
 void BM_BuildDatabase(benchmark::State& state) {
   const int games = static_cast<int>(state.range(0));
+  TBuildOptions options;
+  options.Jobs = static_cast<unsigned>(state.range(1));
   const std::string dir = (fs::temp_directory_path() / "kessaro-builder-bench").string();
   fs::remove_all(dir);
   const std::vector<std::string> files = Synthetic(dir + "/input", games);
   TBuildSummary summary;
   for (auto _ : state) {
     fs::remove_all(dir + "/home");
-    if (!BuildDatabase(files, dir + "/home", {}, summary))
+    if (!BuildDatabase(files, dir + "/home", options, summary))
       state.SkipWithError(summary.Error.c_str());
   }
   rusage usage{};

@@ -1,6 +1,7 @@
 #include "bases/DatabaseBuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <deque>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "bases/Nety.h"
@@ -545,20 +547,67 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
   std::vector<TCornerSeq> seqs;
   TBuildProgress progress;
   progress.FilesTotal = files.size();
-  for (const std::string& file : files) {
+  // Files are read by the workers in any order, each into a part of its own; the parts are
+  // joined in file order, so that the result does not depend on the number of workers.
+  struct TFilePart {
+    std::vector<TGameEntry> Games;
+    std::vector<TCornerSeq> Seqs;
+    TBuildSummary Counts;
+  };
+  std::vector<TFilePart> parts(files.size());
+  std::atomic<std::size_t> nextFile{0}, filesDone{0}, gamesRead{0};
+  auto readOne = [&](std::size_t i) {
+    TFilePart& part = parts[i];
     TSequence first;
-    const bool ok = LoadGamesFromFile(&first, file, 0, nullptr);
-    ++summary.FilesRead;
-    if (!ok) ++summary.FilesRejected;
+    if (!LoadGamesFromFile(&first, files[i], 0, nullptr)) ++part.Counts.FilesRejected;
     if (first.Data != nullptr)
       for (const TSequence* r = &first; r != nullptr; r = r->NextSibling)
-        ReadGame(r, w, h, games, seqs, summary);
+        ReadGame(r, w, h, part.Games, part.Seqs, part.Counts);
     ClearRoot(&first);
-    ++progress.FilesDone;
-    progress.Games = summary.Games;
+    gamesRead += part.Counts.Games;
+    ++filesDone;
+  };
+  auto work = [&] {
+    for (std::size_t i = nextFile++; i < files.size(); i = nextFile++) readOne(i);
+  };
+  auto report = [&] {
+    progress.FilesDone = filesDone;
+    progress.Games = gamesRead;
     progress.Seconds = elapsed();
     if (options.Progress) options.Progress(progress);
+  };
+  const unsigned jobs = std::clamp(options.Jobs, 1u, 256u);
+  if (jobs == 1) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      readOne(i);
+      report();
+    }
+  } else {
+    std::vector<std::thread> workers;
+    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
+    while (filesDone < files.size()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      report();
+    }
+    for (std::thread& t : workers) t.join();
   }
+  for (TFilePart& part : parts) {
+    const auto offset = static_cast<std::uint32_t>(games.size());
+    for (TCornerSeq& seq : part.Seqs) {
+      seq.Game += offset;
+      seqs.push_back(std::move(seq));
+    }
+    for (TGameEntry& g : part.Games) games.push_back(std::move(g));
+    const TBuildSummary& c = part.Counts;
+    summary.FilesRejected += c.FilesRejected;
+    summary.Games += c.Games;
+    summary.GamesUsed += c.GamesUsed;
+    summary.GamesNotNineteen += c.GamesNotNineteen;
+    summary.Corners += c.Corners;
+    summary.CornersSetup += c.CornersSetup;
+    part = TFilePart{};
+  }
+  summary.FilesRead = files.size();
 
   // 2. The positions and moves.
   TNetGraph graph(w, h, options.MinGames, games, seqs);

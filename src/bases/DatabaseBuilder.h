@@ -34,6 +34,8 @@ struct TBuildOptions {
   std::string Name = "Joseki";
   int RegionWidth = 10, RegionHeight = 10;
   std::uint32_t MinGames = 2;
+  // Threads that read the files (1 to 256); the net is built on one.
+  unsigned Jobs = 1;
   // Called after every file read.
   std::function<void(const TBuildProgress&)> Progress;
 };

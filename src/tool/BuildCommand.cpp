@@ -52,6 +52,7 @@ int RunBuild(const ToolIo& io, const TBuildArgs& a) {
   TBuildOptions options;
   options.Name = a.name;
   options.MinGames = a.minGames;
+  options.Jobs = a.jobs;
   if (!ParseRegion(a.region, options.RegionWidth, options.RegionHeight)) {
     io.err << "kessaro-tool build: --region wants W or WxH, 1 to 19 lines: " << a.region << "\n";
     return kExitUsage;
@@ -122,7 +123,7 @@ void AddBuildCommand(CLI::App& app, ToolContext& ctx) {
   cmd->add_option("--min-games", a->minGames,
                   "Follow a sequence while at least this many games play it (default 2)")
       ->check(CLI::Range(1u, 1000000u));
-  cmd->add_option("--jobs", a->jobs, "Worker threads (the build runs on one)")
+  cmd->add_option("--jobs", a->jobs, "Threads that read the input files (default 1)")
       ->check(CLI::Range(1u, 256u));
   cmd->add_option("INPUT", a->inputs, "SGF files or folders (searched for .sgf and .mgt)")
       ->required();

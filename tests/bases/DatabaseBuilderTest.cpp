@@ -309,12 +309,16 @@ TEST_F(HandMadeDatabase, EveryFileIsIntactAndTheBuildIsRepeatable) {
   EXPECT_TRUE(CheckStatistic(stats).Ok());
   EXPECT_EQ(stats.RecordCount(), net.NodeCount() + 1);
 
-  // A second build elsewhere: the same records byte for byte.
+  // A second build elsewhere, reading with three threads: the same records byte for byte.
   const std::string again = TempPath("builder-again");
   fs::remove_all(again);
   std::vector<std::string> missing;
   TBuildSummary s;
-  ASSERT_TRUE(BuildDatabase(CollectInputFiles({input_}, missing), again, {}, s));
+  TBuildOptions threads;
+  threads.Jobs = 3;
+  ASSERT_TRUE(BuildDatabase(CollectInputFiles({input_}, missing), again, threads, s));
+  EXPECT_EQ(s.Corners, summary_.Corners);
+  EXPECT_EQ(s.FilesRejected, summary_.FilesRejected);
   const TBytes a = ReadFileBytes(home_ + "/Net/Joseki.net");
   const TBytes b = ReadFileBytes(again + "/Net/Joseki.net");
   ASSERT_EQ(a.size(), b.size());
