@@ -118,8 +118,9 @@ void BM_BuildDatabase(benchmark::State& state) {
   fs::remove_all(dir);
 }
 BENCHMARK(BM_BuildDatabase)
-    ->Arg(10000)
-    ->Arg(100000)
+    ->Args({10000, 1})
+    ->Args({100000, 1})
+    ->Args({100000, 2})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();
