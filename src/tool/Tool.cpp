@@ -15,6 +15,7 @@ int RunTool(int argc, const char* const* argv, ToolIo io) {
   AddSgfCommand(app, ctx);
   AddWalkCommand(app, ctx);
   AddGamesCommand(app, ctx);
+  AddBuildCommand(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

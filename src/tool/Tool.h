@@ -33,6 +33,7 @@ void AddInfoCommand(CLI::App& app, ToolContext& ctx);
 void AddSgfCommand(CLI::App& app, ToolContext& ctx);
 void AddWalkCommand(CLI::App& app, ToolContext& ctx);
 void AddGamesCommand(CLI::App& app, ToolContext& ctx);
+void AddBuildCommand(CLI::App& app, ToolContext& ctx);
 
 int RunTool(int argc, const char* const* argv, ToolIo io);
 
