@@ -8,27 +8,12 @@
 #include <sstream>
 
 #include "support/ByteFixtures.h"
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "kessaro-tool");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 // Two games reach one position in two move orders (d4 c6 f3 and c6 f3 d4, mirrored at the
 // first move); one game goes on alone; a capture in the corner.
@@ -49,13 +34,13 @@ TEST(BuildCommand, BuildsADatabaseThatWalkAndInfoRead) {
   const std::string input = WriteInput("build-input");
   const std::string home = test::TempPath("build-home");
   fs::remove_all(home);
-  const ToolRun b = Tool({"build", "--out", home, "--name", "Corners", input});
+  const ToolRun b = RunCli({"build", "--out", home, "--name", "Corners", input});
   ASSERT_EQ(b.status, kExitOk) << b.err;
   EXPECT_NE(b.out.find("games: 6, used 6"), std::string::npos) << b.out;
   EXPECT_NE(b.out.find("transpositions joined 1"), std::string::npos) << b.out;
   EXPECT_NE(b.out.find("Net/Corners.net"), std::string::npos) << b.out;
 
-  const ToolRun root = Tool({"walk", home, "--json"});
+  const ToolRun root = RunCli({"walk", home, "--json"});
   ASSERT_EQ(root.status, kExitOk) << root.err;
   const auto r = nlohmann::json::parse(root.out);
   EXPECT_EQ(r["net"], "Corners");
@@ -70,31 +55,31 @@ TEST(BuildCommand, BuildsADatabaseThatWalkAndInfoRead) {
   EXPECT_EQ(r["children"][2]["stats"]["Pro"]["opponentWins"], 1);
 
   // The ring: own counts 2 each, summed 4, from both sides.
-  const ToolRun a = Tool({"walk", home, "dd", "fc", "cf", "--json"});
+  const ToolRun a = RunCli({"walk", home, "dd", "fc", "cf", "--json"});
   ASSERT_EQ(a.status, kExitOk) << a.err;
   const auto ja = nlohmann::json::parse(a.out);
   ASSERT_EQ(ja["children"].size(), 1u);
   EXPECT_EQ(ja["children"][0]["move"], "W[ci]");
   EXPECT_EQ(ja["children"][0]["kind"], "game");
   EXPECT_EQ(ja["children"][0]["tail"], nlohmann::json::array({"B[eg]"}));
-  const ToolRun t = Tool({"walk", home, "fc", "cf", "dd"});
+  const ToolRun t = RunCli({"walk", home, "fc", "cf", "dd"});
   ASSERT_EQ(t.status, kExitOk) << t.err;
   EXPECT_NE(t.out.find("W[ic] game"), std::string::npos) << t.out;
   EXPECT_NE(t.out.find("tail: B[ge]"), std::string::npos) << t.out;
-  const ToolRun sums = Tool({"walk", home, "fc", "cf"});
+  const ToolRun sums = RunCli({"walk", home, "fc", "cf"});
   EXPECT_NE(sums.out.find("summed: Pro 1/1/0, Kyu 0/0/1, Unknown 0/0/1"), std::string::npos)
       << sums.out;
   // The capture.
-  EXPECT_EQ(Tool({"walk", home, "ba", "aa", "ab", "W[dd]", "B[aa]"}).status, kExitOk);
+  EXPECT_EQ(RunCli({"walk", home, "ba", "aa", "ab", "W[dd]", "B[aa]"}).status, kExitOk);
 
   std::vector<std::string> files = {"info"};
   for (const char* f : {"/Net/Corners.net", "/Sub Base/Corners.sbs", "/Sub Base/Corners.sns",
                         "/Sub Base/Corners.stc", "/Vars Base/Vars.vpb"})
     files.push_back(home + f);
-  const ToolRun info = Tool(files);
+  const ToolRun info = RunCli(files);
   EXPECT_EQ(info.status, kExitOk) << info.out << info.err;
   files.insert(files.begin() + 1, "--json");
-  const auto ji = nlohmann::json::parse(Tool(files).out);
+  const auto ji = nlohmann::json::parse(RunCli(files).out);
   ASSERT_EQ(ji.size(), 5u);
   for (const auto& f : ji) EXPECT_EQ(f["status"], "ok") << f.dump();
 }
@@ -104,28 +89,28 @@ TEST(BuildCommand, OptionsAndUsageErrors) {
   const std::string home = test::TempPath("build-home2");
   fs::remove_all(home);
   // Region 3 x 4 and min-games 1: every sequence is followed to its end.
-  const ToolRun b = Tool({"build", "--out", home, "--region", "3x4", "--min-games", "1", "--jobs",
-                          "2", input + "/a.sgf"});
+  const ToolRun b = RunCli({"build", "--out", home, "--region", "3x4", "--min-games", "1", "--jobs",
+                            "2", input + "/a.sgf"});
   ASSERT_EQ(b.status, kExitOk) << b.err;
-  const ToolRun info = Tool({"info", "--json", home + "/Net/Joseki.net"});
+  const ToolRun info = RunCli({"info", "--json", home + "/Net/Joseki.net"});
   const auto j = nlohmann::json::parse(info.out);
   EXPECT_EQ(j[0]["region"]["width"], 3);
   EXPECT_EQ(j[0]["region"]["height"], 4);
-  const ToolRun w = Tool({"walk", home, "dd"});
+  const ToolRun w = RunCli({"walk", home, "dd"});
   EXPECT_EQ(w.status, kExitUsage);  // d4 is outside a 3 x 4 corner
 
-  EXPECT_EQ(Tool({"build", "--out", home, "--region", "0", input}).status, kExitUsage);
-  EXPECT_EQ(Tool({"build", "--out", home, "--region", "20x3", input}).status, kExitUsage);
-  EXPECT_EQ(Tool({"build", "--out", home, "--region", "4y4", input}).status, kExitUsage);
-  EXPECT_EQ(Tool({"build", "--out", home, "--min-games", "0", input}).status, kExitUsage);
-  EXPECT_EQ(Tool({"build", input}).status, kExitUsage);  // no --out
-  const ToolRun none = Tool({"build", "--out", home, home + "/Net"});
+  EXPECT_EQ(RunCli({"build", "--out", home, "--region", "0", input}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"build", "--out", home, "--region", "20x3", input}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"build", "--out", home, "--region", "4y4", input}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"build", "--out", home, "--min-games", "0", input}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"build", input}).status, kExitUsage);  // no --out
+  const ToolRun none = RunCli({"build", "--out", home, home + "/Net"});
   EXPECT_EQ(none.status, kExitUsage);
   EXPECT_NE(none.err.find("no .sgf or .mgt files"), std::string::npos) << none.err;
-  const ToolRun missing = Tool({"build", "--out", home, input + "/nothing.sgf", input});
+  const ToolRun missing = RunCli({"build", "--out", home, input + "/nothing.sgf", input});
   EXPECT_EQ(missing.status, kExitOk);
   EXPECT_NE(missing.err.find("no such input"), std::string::npos) << missing.err;
-  const ToolRun badHome = Tool({"build", "--out", input + "/a.sgf/home", input});
+  const ToolRun badHome = RunCli({"build", "--out", input + "/a.sgf/home", input});
   EXPECT_EQ(badHome.status, kExitUsage);
   EXPECT_NE(badHome.err.find("nothing was written"), std::string::npos) << badHome.err;
 }

@@ -5,25 +5,10 @@
 
 #include "bases/BaseSorting.h"
 #include "bases/HolderHome.h"
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "kessaro-tool");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::string Key(const std::string& text) {
   return TBaseSorting::FormatKey(GI_BlackPlayer, text, kEnglish);
@@ -50,7 +35,7 @@ class ToolGames : public ::testing::Test {
 };
 
 TEST_F(ToolGames, ListsTheJosekiSubBaseInIndexOrder) {
-  const ToolRun r = Tool({"games", home_.Home});
+  const ToolRun r = RunCli({"games", home_.Home});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(r.out.find("index players.sbx, 3 games\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("#\tid\tBlack player\tBlack rank\tWhite player"), std::string::npos);
@@ -59,7 +44,8 @@ TEST_F(ToolGames, ListsTheJosekiSubBaseInIndexOrder) {
 }
 
 TEST_F(ToolGames, FindsTheRangeOfAKeyPrefix) {
-  const ToolRun r = Tool({"games", home_.Home, "--index", "players.sbx", "--find", "K", "--json"});
+  const ToolRun r =
+      RunCli({"games", home_.Home, "--index", "players.sbx", "--find", "K", "--json"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["index"], "players.sbx");
@@ -68,23 +54,23 @@ TEST_F(ToolGames, FindsTheRangeOfAKeyPrefix) {
   EXPECT_EQ(j["games"][0]["id"], "D0000002");
   EXPECT_EQ(j["games"][0]["loaded"], false);  // a variation has no game record
   EXPECT_EQ(j["games"][1]["id"], "00000007");
-  const ToolRun none = Tool({"games", home_.Home, "--find", "zz", "--json"});
+  const ToolRun none = RunCli({"games", home_.Home, "--find", "zz", "--json"});
   ASSERT_EQ(none.status, kExitOk);
   EXPECT_TRUE(nlohmann::json::parse(none.out)["games"].empty());
 }
 
 TEST_F(ToolGames, RefusesAnUnknownIndexAndAHomeWithoutJosekiNet) {
-  const ToolRun r = Tool({"games", home_.Home, "--index", "nothing.sbx"});
+  const ToolRun r = RunCli({"games", home_.Home, "--index", "nothing.sbx"});
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_NE(r.err.find("no index nothing.sbx"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("players.sbx"), std::string::npos);
-  const ToolRun empty = Tool({"games", test::TempPath("no-home")});
+  const ToolRun empty = RunCli({"games", test::TempPath("no-home")});
   EXPECT_EQ(empty.status, kExitCheckFailed);
 }
 
 TEST_F(ToolGames, InfoReportsASortIndex) {
   const std::string path = home_.Home + "/Index/players.sbx";
-  const ToolRun r = Tool({"info", path});
+  const ToolRun r = RunCli({"info", path});
   ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
   char identity[12];
   std::snprintf(identity, sizeof identity, "%08X", home_.VarsSubBaseIdentity);
@@ -97,7 +83,7 @@ TEST_F(ToolGames, InfoReportsASortIndex) {
   bytes[bytes.size() - 30] ^= 0x40;
   const std::string bad = test::TempPath("bad.sbx");
   test::WriteFileBytes(bad, bytes);
-  const ToolRun corrupt = Tool({"info", bad, "--json"});
+  const ToolRun corrupt = RunCli({"info", bad, "--json"});
   EXPECT_EQ(corrupt.status, kExitCheckFailed);
   const auto j = nlohmann::json::parse(corrupt.out);
   EXPECT_EQ(j[0]["status"], "corrupt");
@@ -105,7 +91,7 @@ TEST_F(ToolGames, InfoReportsASortIndex) {
   bytes = test::ReadFileBytes(path);
   test::PutLE32(bytes, 4 + 36, 0);
   test::WriteFileBytes(bad, bytes);
-  const ToolRun layout = Tool({"info", bad});
+  const ToolRun layout = RunCli({"info", bad});
   EXPECT_EQ(layout.status, kExitCheckFailed);
   EXPECT_NE(layout.out.find("unreadable"), std::string::npos) << layout.out;
 }

@@ -7,25 +7,10 @@
 #include "bases/NetFixture.h"
 #include "strings/StringBase.h"
 #include "support/ByteFixtures.h"
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct InfoRun {
-  int status;
-  std::string out, err;
-};
-
-InfoRun Info(std::vector<std::string> args) {
-  args.insert(args.begin(), {"kessaro-tool", "info"});
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::string StatPath(const std::string& name, std::uint32_t overflowRef) {
   test::TBytes b;
@@ -44,7 +29,7 @@ std::string StatPath(const std::string& name, std::uint32_t overflowRef) {
 TEST(ToolInfo, IntactNetAndStatisticFile) {
   const std::string net = test::SmallNet().Write("good.net");
   const std::string stc = StatPath("good.stc", 0);
-  const InfoRun r = Info({net, stc});
+  const ToolRun r = RunInfo({net, stc});
   EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
   for (const char* line :
        {"  kind: net\n", "  node count: 8\n", "  flags: 01 (offered)\n",
@@ -61,12 +46,12 @@ TEST(ToolInfo, CorruptAndUnreadableFilesFailTheCheck) {
   bytes[test::TNetBytes::Record(8) + 2] ^= 4;
   const std::string bad = test::TempPath("bad.net");
   test::WriteFileBytes(bad, bytes);
-  InfoRun r = Info({bad});
+  ToolRun r = RunInfo({bad});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("  corrupt: 2 bad records (first: 6, 8)\n"), std::string::npos) << r.out;
 
   const std::string badStat = StatPath("bad.stc", 0x800003);  // overflow entry 3 of none
-  r = Info({badStat});
+  r = RunInfo({badStat});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("corrupt: 1 bad records (first: 0)"), std::string::npos) << r.out;
 
@@ -74,7 +59,7 @@ TEST(ToolInfo, CorruptAndUnreadableFilesFailTheCheck) {
   test::FlipByte(header, 10);
   const std::string other = test::TempPath("notes.txt");
   test::WriteFileBytes(other, {'h', 'i'});
-  r = Info({header, other, "/nonexistent/x.net"});
+  r = RunInfo({header, other, "/nonexistent/x.net"});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("unreadable: header checksum mismatch"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("unreadable: unknown file format"), std::string::npos) << r.out;
@@ -86,7 +71,7 @@ TEST(ToolInfo, JsonReport) {
   n.Description("caf\xe9");  // a code-page byte string, not UTF-8
   const std::string net = n.Write("json.net");
   const std::string stc = StatPath("json.stc", 0);
-  const InfoRun r = Info({net, stc, "--json"});
+  const ToolRun r = RunInfo({net, stc, "--json"});
   ASSERT_EQ(r.status, kExitOk) << r.out;
   const auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j.size(), 2u);
@@ -126,7 +111,7 @@ std::string SmallStringBase(const std::string& name, const std::string& holderEx
 
 TEST(ToolInfo, StringBaseRecordsAndDump) {
   const std::string str = SmallStringBase("texts");
-  InfoRun r = Info({str});
+  ToolRun r = RunInfo({str});
   EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
   for (const char* line : {"  kind: string base\n", "  string count: 2\n", "  max ID: 3\n",
                            "  free blocks: 1\n", "  ok\n"})
@@ -137,7 +122,7 @@ TEST(ToolInfo, StringBaseRecordsAndDump) {
   EXPECT_EQ(r.out.find("\xe5\xae\x9a"), std::string::npos);  // texts only with --dump
 
   // Given by its tag file, with the texts in UTF-8 and control characters escaped.
-  r = Info({test::TempPath("texts") + ".sid", "--dump"});
+  r = RunInfo({test::TempPath("texts") + ".sid", "--dump"});
   EXPECT_EQ(r.status, kExitOk) << r.out;
   for (const char* line :
        {"  id 1:\n    1041 Japanese: \xe5\xae\x9a\xe7\x9f\xb3\n    1033 English: joseki\n",
@@ -147,7 +132,7 @@ TEST(ToolInfo, StringBaseRecordsAndDump) {
 
   // JSON, and the letters pair of extensions.
   const std::string ltr = SmallStringBase("Data", ".ltr", ".lid");
-  r = Info({ltr, "--json", "--dump"});
+  r = RunInfo({ltr, "--json", "--dump"});
   ASSERT_EQ(r.status, kExitOk) << r.out;
   const auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j.size(), 1u);
@@ -166,7 +151,7 @@ TEST(ToolInfo, StringBaseRecordsAndDump) {
 TEST(ToolInfo, DamagedStringBaseIsReportedRecordByRecord) {
   const std::string str = SmallStringBase("damaged");
   test::FlipByte(str, 4 + 32 + 20);  // a text byte of ID 1
-  InfoRun r = Info({str});
+  ToolRun r = RunInfo({str});
   EXPECT_EQ(r.status, kExitCheckFailed) << r.out;
   EXPECT_NE(r.out.find("id 1, length 18"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(computed "), std::string::npos) << r.out;
@@ -178,13 +163,13 @@ TEST(ToolInfo, DamagedStringBaseIsReportedRecordByRecord) {
   // A damaged record header: the walk skips it and still finds the records after it.
   test::FlipByte(str, 4 + 32 + 20);
   test::FlipByte(str, 4 + 32 + 2);
-  r = Info({str});
+  r = RunInfo({str});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("    unit 8: damaged"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("id 3, length"), std::string::npos) << r.out;
 
   std::filesystem::remove(test::TempPath("damaged") + ".sid");
-  r = Info({str});
+  r = RunInfo({str});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("unreadable: cannot open: the tag file"), std::string::npos) << r.out;
 }

@@ -6,25 +6,10 @@
 #include "bases/PositionBase.h"
 #include "support/ByteFixtures.h"
 #include "support/TestSupport.h"
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct InfoRun {
-  int status;
-  std::string out, err;
-};
-
-InfoRun Info(std::vector<std::string> args) {
-  args.insert(args.begin(), {"kessaro-tool", "info"});
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 constexpr TRegionWord kCorner = MakeRegion(rkCorner, 5, 5);
 
@@ -58,7 +43,7 @@ std::string MakeBase(const std::string& name, std::uint32_t& record) {
 TEST(ToolInfoPositionBase, ReportsTablesStringBasesAndDumpsPositions) {
   std::uint32_t record = 0;
   const std::string path = MakeBase("UserMoves", record);
-  const InfoRun r = Info({path, "--dump"});
+  const ToolRun r = RunInfo({path, "--dump"});
   EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
   for (const char* line :
        {"  kind: position base\n", "  positions stored: 1\n", "  free blocks: 0 (0 bytes)\n",
@@ -74,7 +59,7 @@ TEST(ToolInfoPositionBase, ReportsTablesStringBasesAndDumpsPositions) {
       << r.out;
   EXPECT_NE(r.out.find("  header checksum: "), std::string::npos);
 
-  const InfoRun j = Info({path, "--json"});
+  const ToolRun j = RunInfo({path, "--json"});
   ASSERT_EQ(j.status, kExitOk);
   const auto doc = nlohmann::json::parse(j.out);
   ASSERT_EQ(doc.size(), 1u);
@@ -89,21 +74,21 @@ TEST(ToolInfoPositionBase, DamageFailsTheCheck) {
   std::uint32_t record = 0;
   const std::string path = MakeBase("Damaged", record);
   test::FlipByte(path, 4 + 4 * std::size_t{record} + 6);  // a position byte of the record
-  InfoRun r = Info({path});
+  ToolRun r = RunInfo({path});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("  positions stored: 0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  corrupt: 1 bad records\n"), std::string::npos) << r.out;
 
   const std::string other = MakeBase("Strings", record);
   test::FlipByte(other.substr(0, other.size() - 4) + ".str", 4 + 32 + 12);  // comment text
-  r = Info({other});
+  r = RunInfo({other});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find("  comment base: 1 strings, max ID 7, 0 free blocks, corrupt: 1 bad "
                        "records\n"),
             std::string::npos)
       << r.out;
   test::FlipByte(other, 4 + 3);  // the header
-  r = Info({other});
+  r = RunInfo({other});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.out.find(" mismatch\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  positions stored: 1\n"), std::string::npos) << r.out;

@@ -6,25 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "kessaro-tool");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::string Write(const std::string& name, const std::string& text) {
   const auto path = (std::filesystem::path(std::getenv("KESSARO_HOME")) / name).string();
@@ -38,7 +23,7 @@ TEST(ToolSgf, JsonHoldsInformationAndTree) {
       "j.sgf",
       "(;GM[1]CA[SHIFTJIS_CHARSET]PB[\x96\x7B\x88\xF6];B[pd]C[c1];W[dp](;B[pp])(;B[dd]AB[aa]))"
       "(;;B[A])(;GM[1];;W[])");
-  const Result r = Tool({"sgf", file, "--json", "--empty-node-as-pass"});
+  const ToolRun r = RunCli({"sgf", file, "--json", "--empty-node-as-pass"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j["games"].size(), 2u);
@@ -58,20 +43,20 @@ TEST(ToolSgf, JsonHoldsInformationAndTree) {
 
 TEST(ToolSgf, TextOutputWriteAndErrors) {
   const std::string file = Write("t.sgf", "(;GM[1]PB[Go Seigen];B[pd];W[dp](;B[pp])(;B[dd]))");
-  Result r = Tool({"sgf", file});
+  ToolRun r = RunCli({"sgf", file});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Black player: Go Seigen\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(";B[pd];W[dp](;B[pp])(;B[dd])\n"), std::string::npos);
 
   const std::string out = Write("out.sgf", "");
-  r = Tool({"sgf", "--write", out, file});
+  r = RunCli({"sgf", "--write", out, file});
   EXPECT_EQ(r.status, 0) << r.err;
-  r = Tool({"sgf", out});
+  r = RunCli({"sgf", out});
   EXPECT_NE(r.out.find(";B[pd];W[dp];B[pp]\n"), std::string::npos) << r.out;
 
-  EXPECT_EQ(Tool({"sgf", "/no/such.sgf"}).status, 1);
-  EXPECT_EQ(Tool({"sgf"}).status, 2);
-  r = Tool({"sgf", Write("none.sgf", "no games here")});
+  EXPECT_EQ(RunCli({"sgf", "/no/such.sgf"}).status, 1);
+  EXPECT_EQ(RunCli({"sgf"}).status, 2);
+  r = RunCli({"sgf", Write("none.sgf", "no games here")});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("no game"), std::string::npos);
 }

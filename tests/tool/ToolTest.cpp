@@ -6,25 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun RunCli(std::vector<std::string> args, const std::string& input = "") {
-  args.insert(args.begin(), "kessaro-tool");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::string TempFile(const std::string& name, const std::string& contents) {
   const auto path = std::filesystem::path(std::getenv("KESSARO_HOME")) / name;

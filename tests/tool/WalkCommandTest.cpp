@@ -7,25 +7,10 @@
 
 #include "bases/HolderHome.h"
 #include "support/ByteFixtures.h"
-#include "tool/Tool.h"
+#include "tool/ToolRun.h"
 
 namespace kessaro::tool {
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "kessaro-tool");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunTool(static_cast<int>(argv.size()), argv.data(), {in, out, err});
-  return {status, out.str(), err.str()};
-}
 
 class WalkCommandTest : public ::testing::Test {
  protected:
@@ -35,7 +20,7 @@ class WalkCommandTest : public ::testing::Test {
 
 TEST_F(WalkCommandTest, ChildrenWithStatisticsAndGameTails) {
   // d3 (Black), then c3 (White) reaches the ring's shared position.
-  const ToolRun r = Tool({"walk", home_.Home, "dc", "cc", "--json"});
+  const ToolRun r = RunCli({"walk", home_.Home, "dc", "cc", "--json"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["path"], nlohmann::json::array({"B[dc]", "W[cc]"}));
@@ -48,32 +33,32 @@ TEST_F(WalkCommandTest, ChildrenWithStatisticsAndGameTails) {
   EXPECT_EQ(children[2]["kind"], "game");
   EXPECT_EQ(children[2]["tail"], nlohmann::json::array({"B[ed]", "W[fe]"}));
 
-  const ToolRun repeat = Tool({"walk", home_.Home, "B[dc]", "W[cc]", "ee"});
+  const ToolRun repeat = RunCli({"walk", home_.Home, "B[dc]", "W[cc]", "ee"});
   ASSERT_EQ(repeat.status, kExitOk) << repeat.err;
   EXPECT_NE(repeat.out.find("W[dd] net repeat"), std::string::npos) << repeat.out;
 
-  const ToolRun summed = Tool({"walk", home_.Home, "dc"});
+  const ToolRun summed = RunCli({"walk", home_.Home, "dc"});
   EXPECT_NE(summed.out.find("summed: Pro 5/0/0, Kyu 0/0/1"), std::string::npos) << summed.out;
 }
 
 TEST_F(WalkCommandTest, MoveNotInTheNetNamesTheCandidates) {
-  const ToolRun r = Tool({"walk", home_.Home, "aa"});
+  const ToolRun r = RunCli({"walk", home_.Home, "aa"});
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_NE(r.err.find("candidates: B[cc] B[dc]"), std::string::npos) << r.err;
-  EXPECT_EQ(Tool({"walk", home_.Home, "W[cc]"}).status, kExitUsage);  // wrong colour
-  EXPECT_EQ(Tool({"walk", home_.Home, "c"}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"walk", home_.Home, "W[cc]"}).status, kExitUsage);  // wrong colour
+  EXPECT_EQ(RunCli({"walk", home_.Home, "c"}).status, kExitUsage);
 }
 
 TEST_F(WalkCommandTest, NoJosekiSubNetExitsWithOne) {
   const std::string empty = test::TempPath("emptyhome");
-  const ToolRun r = Tool({"walk", empty});
+  const ToolRun r = RunCli({"walk", empty});
   EXPECT_EQ(r.status, kExitCheckFailed);
   EXPECT_NE(r.err.find("no joseki sub-net"), std::string::npos);
 }
 
 TEST_F(WalkCommandTest, InfoReportsSubNetsSubBasesAndTheVariationsBase) {
-  const ToolRun r = Tool({"info", "--json", home_.Home + "/Sub Base/joseki.sns",
-                          home_.Home + "/Sub Base/vars.sbs", home_.Home + "/Vars Base/Vars.vim"});
+  const ToolRun r = RunCli({"info", "--json", home_.Home + "/Sub Base/joseki.sns",
+                            home_.Home + "/Sub Base/vars.sbs", home_.Home + "/Vars Base/Vars.vim"});
   ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
   const auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j.size(), 3u);
@@ -91,7 +76,7 @@ TEST_F(WalkCommandTest, InfoReportsSubNetsSubBasesAndTheVariationsBase) {
   EXPECT_EQ(j[2]["status"], "ok");
 
   test::FlipByte(home_.Home + "/Sub Base/a-fuseki.sns", 4 + 1610, 0x01);
-  const ToolRun damaged = Tool({"info", home_.Home + "/Sub Base/a-fuseki.sns"});
+  const ToolRun damaged = RunCli({"info", home_.Home + "/Sub Base/a-fuseki.sns"});
   EXPECT_EQ(damaged.status, kExitCheckFailed);
   EXPECT_NE(damaged.out.find("bit fields do not verify"), std::string::npos) << damaged.out;
 }
