@@ -2,43 +2,23 @@
 // makes over an opened net (records of each kind, child lists, rings, the whole check) must
 // stay inside the file and end.
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "FuzzTarget.h"
+#include "ScratchFile.h"
 #include "bases/Nety.h"
 
 using namespace kessaro;
 
 namespace {
 
-// One scratch file per process, removed at exit.
-char gPath[] = "/tmp/kessaro-fuzz-net-XXXXXX";
-
-void RemoveInput() {
-  unlink(gPath);
-}
-
-const char* InputPath() {
-  static const bool made = [] {
-    const int fd = mkstemp(gPath);
-    if (fd < 0) std::abort();
-    close(fd);
-    std::atexit(RemoveInput);
-    return true;
-  }();
-  (void)made;
-  return gPath;
-}
-
 void Walk(bool mapped) {
   TNetyFile net;
   net.SetMapped(mapped);
-  if (!net.Open(InputPath())) return;
+  if (!net.Open(fuzz::ScratchPath())) return;
   CheckNet(net);
   ANetyMoves list;
   NetRecord r, junction;
@@ -63,10 +43,7 @@ void Walk(bool mapped) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FILE* f = std::fopen(InputPath(), "wb");
-  if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
+  fuzz::WriteScratch(data, size);
   Walk(true);
   Walk(false);
   return 0;

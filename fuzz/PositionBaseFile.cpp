@@ -6,8 +6,6 @@
 // 256 KiB bucket tables: 0xFE followed by a 16-bit little-endian n stands for 16 n zero bytes
 // (n = 0: the byte 0xFE itself); every other byte stands for itself.
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "FuzzTarget.h"
+#include "ScratchFile.h"
 #include "bases/PositionBase.h"
 #include "board/HashFunc.h"
 #include "board/PositionFunc.h"
@@ -27,24 +26,6 @@ namespace {
 
 constexpr std::size_t kMaxImage = 2u << 20;
 constexpr std::size_t kMaxListed = 200;
-
-char gPath[] = "/tmp/kessaro-fuzz-pos-XXXXXX";
-
-void RemoveInput() {
-  unlink(gPath);
-}
-
-const char* InputPath() {
-  static const bool made = [] {
-    const int fd = mkstemp(gPath);
-    if (fd < 0) std::abort();
-    close(fd);
-    std::atexit(RemoveInput);
-    return true;
-  }();
-  (void)made;
-  return gPath;
-}
 
 std::vector<std::uint8_t> Unpack(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> out;
@@ -84,10 +65,7 @@ void StoreAndFind(TCustomPositionBase& base, const TMatrix& m, TRegionWord regio
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> image = Unpack(data, size);
-  FILE* f = std::fopen(InputPath(), "wb");
-  if (f == nullptr) std::abort();
-  if (!image.empty() && std::fwrite(image.data(), 1, image.size(), f) != image.size()) std::abort();
-  std::fclose(f);
+  fuzz::WriteScratch(image.data(), image.size());
 
   std::seed_seq seed(data, data + std::min<std::size_t>(size, 64));
   std::mt19937 rng(seed);
@@ -99,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TCustomPositionBase base;
     base.SetReadOnly(false);
     base.SetMapped(size % 2 == 0);
-    if (!base.Open(InputPath())) return 0;
+    if (!base.Open(fuzz::ScratchPath())) return 0;
     CheckPositionBase(base);
 
     // Every listed position is found in another orientation and then replaced.
@@ -146,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (save && !lastData.empty()) {
     TCustomPositionBase base;
     base.SetReadOnly(false);
-    if (base.Open(InputPath())) {
+    if (base.Open(fuzz::ScratchPath())) {
       TSymmetry code = 0;
       TPosData found;
       Check(base.FindPosition(last, lastRegion, code, found), "saved position not found");

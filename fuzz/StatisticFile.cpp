@@ -1,8 +1,6 @@
 // Statistic files come from outside: any bytes must open or fail cleanly, and reading every
 // record, mapped or not, must stay inside the file.
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,34 +8,16 @@
 #include <string>
 
 #include "FuzzTarget.h"
+#include "ScratchFile.h"
 #include "bases/Statistic.h"
 
 using namespace kessaro;
 
 namespace {
 
-// One scratch file per process, removed at exit.
-char gPath[] = "/tmp/kessaro-fuzz-stc-XXXXXX";
-
-void RemoveInput() {
-  unlink(gPath);
-}
-
-const char* InputPath() {
-  static const bool made = [] {
-    const int fd = mkstemp(gPath);
-    if (fd < 0) std::abort();
-    close(fd);
-    std::atexit(RemoveInput);
-    return true;
-  }();
-  (void)made;
-  return gPath;
-}
-
 void ReadAll(bool mapped) {
   TStatistic s;
-  s.Open(InputPath());
+  s.Open(fuzz::ScratchPath());
   if (!s.Active()) return;
   s.SetMapped(mapped);
   CheckStatistic(s);
@@ -53,10 +33,7 @@ void ReadAll(bool mapped) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FILE* f = std::fopen(InputPath(), "wb");
-  if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
+  fuzz::WriteScratch(data, size);
   ReadAll(true);
   ReadAll(false);
   return 0;

@@ -1,37 +1,18 @@
 // Sub base files come from outside: any bytes must open or fail cleanly, and binding and
 // enumerating an opened sub base must stay within its fields and end.
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "FuzzTarget.h"
+#include "ScratchFile.h"
 #include "bases/SubBase.h"
 
 using namespace kessaro;
 
 namespace {
-
-char gPath[] = "/tmp/kessaro-fuzz-sbs-XXXXXX";
-
-void RemoveInput() {
-  unlink(gPath);
-}
-
-const char* InputPath() {
-  static const bool made = [] {
-    const int fd = mkstemp(gPath);
-    if (fd < 0) std::abort();
-    close(fd);
-    std::atexit(RemoveInput);
-    return true;
-  }();
-  (void)made;
-  return gPath;
-}
 
 class TFuzzSource : public TGameSource, public TVarsSource {
  public:
@@ -51,12 +32,9 @@ class TFuzzSource : public TGameSource, public TVarsSource {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FILE* f = std::fopen(InputPath(), "wb");
-  if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
+  fuzz::WriteScratch(data, size);
   TSubBase sub;
-  if (!sub.Open(InputPath())) return 0;
+  if (!sub.Open(fuzz::ScratchPath())) return 0;
   TFuzzSource games(sub, spGame), users(sub, spUser), vars(sub, spVars);
   sub.Bind(&games, &users, &vars);
   int steps = 0;
