@@ -11,7 +11,7 @@
 
 #include "FuzzTarget.h"
 #include "records/CommentParsing.h"
-#include "records/SpecDateUtils.h"
+#include "records/DateReader.h"
 
 using namespace kessaro;
 

@@ -12,8 +12,8 @@
 #include "board/CheckSum.h"
 #include "platform/CodePage.h"
 #include "platform/DateTime.h"
+#include "records/DateReader.h"
 #include "records/GameFunc.h"
-#include "records/SpecDateUtils.h"
 
 namespace kessaro {
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <utility>
 
-#include "display/SpecGraphic.h"
+#include "display/GraphicScaling.h"
 #include "platform/UserHome.h"
 
 namespace kessaro {

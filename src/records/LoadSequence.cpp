@@ -13,8 +13,8 @@
 
 #include "board/BoardFormFunc.h"
 #include "platform/UserHome.h"
+#include "records/DateReader.h"
 #include "records/GameFunc.h"
-#include "records/SpecDateUtils.h"
 #include "storage/FileMapping.h"
 #include "storage/LogUnit.h"
 

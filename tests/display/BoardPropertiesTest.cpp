@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "display/GraphicScaling.h"
 #include "display/RecordingCanvas.h"
-#include "display/SpecGraphic.h"
 #include "platform/UserHome.h"
 
 namespace kessaro {
@@ -283,7 +283,7 @@ TEST(StoneClick, TwoClicksFiftyMillisecondsApartPlayOnce) {
   EXPECT_EQ(player.played[0], 8u);
 }
 
-TEST(SpecGraphic, RescalingKeepsFlatPicturesFlat) {
+TEST(GraphicScaling, RescalingKeepsFlatPicturesFlat) {
   TPixels flat(37, 23);
   for (std::size_t i = 0; i < flat.Data.size(); i += 3) {
     flat.Data[i] = 200;

@@ -1,4 +1,4 @@
-#include "records/SpecDateUtils.h"
+#include "records/DateReader.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "display/SpecGraphic.h"
+#include "display/GraphicScaling.h"
 
 #include <algorithm>
 #include <cmath>
