@@ -4,16 +4,20 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 
+#include "bases/BaseSorting.h"
 #include "bases/Nety.h"
 #include "bases/SubBase.h"
 #include "bases/SubNety.h"
@@ -21,7 +25,9 @@
 #include "board/BoardFormFunc.h"
 #include "board/PositionFunc.h"
 #include "board/SymmetryFunctions.h"
+#include "platform/AtomicWrite.h"
 #include "platform/DateTime.h"
+#include "platform/FileSystem.h"
 #include "records/LoadSequence.h"
 
 namespace kessaro {
@@ -62,6 +68,7 @@ int Level(std::uint8_t code) {
 
 struct TGameEntry {
   TVarMoves Moves;  // every move of the main line but passes, in the game's own frame
+  std::array<std::string, kBuildSortIndexes> SortKeys;  // one per sort index
   std::uint8_t BlackRank = 0, WhiteRank = 0;
   TStatCategory Category = scUnknown;
   int Winner = 0;               // 1 Black, 2 White
@@ -97,6 +104,8 @@ void ReadGame(const TSequence* root, int width, int height, std::vector<TGameEnt
   entry.WhiteRank = RankTextToBaseRank(FirstText(game->Info.WhiteRank));
   entry.Category = RankCategory(entry.BlackRank, entry.WhiteRank);
   entry.Winner = ResultWinner(FirstText(game->Info.Result));
+  for (std::size_t i = 0; i < kBuildSortIndexes; ++i)
+    entry.SortKeys[i] = GameSortKey(*game, BuildSortIndexElements(i));
 
   std::array<bool, 4> setup{};
   auto markSetup = [&](const APositionModifier& items) {
@@ -164,33 +173,30 @@ class TFrames {
     for (TSymmetry colours : {TSymmetry{0}, kSymColours})
       for (int c = 0; c < 8; ++c)
         if (geometric & (1u << c)) codes_.push_back(static_cast<TSymmetry>(c | colours));
-    scratch_.resize(static_cast<std::size_t>(w * h));
+    // For every code (and the identity, which a region without symmetries does not list),
+    // the cell of the position that lands on each cell of the image.
+    std::vector<TSymmetry> all = codes_;
+    all.push_back(0);
+    for (TSymmetry c : all) {
+      std::vector<std::uint16_t>& from = sources_[c];
+      from.resize(static_cast<std::size_t>(w * h));
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          int tx = x, ty = y;
+          TransformXY(tx, ty, c, w, h);
+          from[static_cast<std::size_t>(tx + ty * w)] = static_cast<std::uint16_t>(x + y * w);
+        }
+    }
   }
 
   TRegionWord Region() const { return region_; }
   int Cells() const { return w_ * h_; }
   const std::vector<TSymmetry>& Codes() const { return codes_; }
 
-  void Apply(const TMatrix& in, TSymmetry code, TMatrix& out) const {
-    out.assign(in.size(), kCellEmpty);
-    for (int y = 0; y < h_; ++y)
-      for (int x = 0; x < w_; ++x) {
-        std::uint8_t v = in[static_cast<std::size_t>(x + y * w_)];
-        if ((code & kSymColours) && (v == kCellBlack || v == kCellWhite)) v ^= 3;
-        int tx = x, ty = y;
-        TransformXY(tx, ty, code, w_, h_);
-        out[static_cast<std::size_t>(tx + ty * w_)] = v;
-      }
-  }
   TMoveWord Move(TMoveWord m, TSymmetry code) const { return TransformMove(m, code, w_, h_); }
 
   // Four cells a byte, the first in the high bits, so that packed keys compare as the cells.
-  void Pack(const TMatrix& p, std::string& key) const {
-    key.assign((p.size() + 3) / 4, '\0');
-    for (std::size_t i = 0; i < p.size(); ++i)
-      key[i / 4] = static_cast<char>(static_cast<unsigned char>(key[i / 4]) |
-                                     (p[i] & 3) << (6 - 2 * (i % 4)));
-  }
+  void Pack(const TMatrix& p, std::string& key) const { PackImage(p, 0, key); }
   void Unpack(const std::string& key, TMatrix& p) const {
     p.assign(static_cast<std::size_t>(Cells()), kCellEmpty);
     for (std::size_t i = 0; i < p.size(); ++i)
@@ -198,38 +204,58 @@ class TFrames {
           (static_cast<unsigned char>(key[i / 4]) >> (6 - 2 * (i % 4))) & 3);
   }
   // The packed canonical form of a position (the smallest image) and the code that gives it.
-  TSymmetry Canonical(const TMatrix& p, std::string& canon) {
-    Pack(p, canon);
+  // Images are compared cell by cell up to the first difference, without building them.
+  TSymmetry Canonical(const TMatrix& p, std::string& canon) const {
     TSymmetry best = 0;
     for (TSymmetry c : codes_) {
       if (c == 0) continue;
-      Apply(p, c, scratch_);
-      Pack(scratch_, image_);
-      if (image_ < canon) {
-        canon.swap(image_);
-        best = c;
+      const std::uint16_t* a = sources_[c].data();
+      const std::uint16_t* b = sources_[best].data();
+      for (std::size_t j = 0, n = p.size(); j < n; ++j) {
+        const std::uint8_t va = Cell(p[a[j]], c), vb = Cell(p[b[j]], best);
+        if (va != vb) {
+          if (va < vb) best = c;
+          break;
+        }
       }
     }
+    PackImage(p, best, canon);
     return best;
   }
   // Codes under which the position is unchanged, as a mask.
-  std::uint16_t Stabilizer(const std::string& key) {
+  std::uint16_t Stabilizer(const std::string& key) const {
     TMatrix p;
     Unpack(key, p);
     std::uint16_t mask = 0;
     for (TSymmetry c : codes_) {
-      Apply(p, c, scratch_);
-      if (scratch_ == p) mask = static_cast<std::uint16_t>(mask | 1u << c);
+      const std::uint16_t* from = sources_[c].data();
+      bool same = true;
+      for (std::size_t j = 0; same && j < p.size(); ++j) same = Cell(p[from[j]], c) == p[j];
+      if (same) mask = static_cast<std::uint16_t>(mask | 1u << c);
     }
     return mask;
   }
 
  private:
+  // A cell's value in the image of a code: the colours swap under the colour bit.
+  static std::uint8_t Cell(std::uint8_t v, TSymmetry code) {
+    v &= 3;
+    return (code & kSymColours) && (v == kCellBlack || v == kCellWhite)
+               ? static_cast<std::uint8_t>(v ^ 3)
+               : v;
+  }
+  void PackImage(const TMatrix& p, TSymmetry code, std::string& key) const {
+    const std::uint16_t* from = sources_[code].data();
+    key.assign((p.size() + 3) / 4, '\0');
+    for (std::size_t i = 0; i < p.size(); ++i)
+      key[i / 4] = static_cast<char>(static_cast<unsigned char>(key[i / 4]) |
+                                     Cell(p[from[i]], code) << (6 - 2 * (i % 4)));
+  }
+
   int w_, h_;
   TRegionWord region_;
   std::vector<TSymmetry> codes_;
-  TMatrix scratch_;
-  std::string image_;
+  std::array<std::vector<std::uint16_t>, 16> sources_;
 };
 
 struct TPositionNode {
@@ -239,7 +265,13 @@ struct TPositionNode {
   std::uint64_t Arrivals = 0;
   bool Expanded = false;
   std::vector<std::uint32_t> Waiting;  // sequences stopped here while not expanded
-  std::vector<std::uint32_t> Out;      // edges from here
+  // Edges from here with their moves: a short list, found by a scan of one cache line or two
+  // where a table of all edges would cost a cache miss or more per move.
+  struct TOut {
+    TMoveWord Move;
+    std::uint32_t Edge;
+  };
+  std::vector<TOut> Out;
   std::uint32_t FirstChildRecord = 0;
   bool Queued = false;
 };
@@ -250,7 +282,8 @@ struct TMoveEdge {
   TSymmetry ChildCode = 0;   // turns the canonical To frame into the canonical From frame
   StatRecord Stats;
   std::uint64_t Count = 0;
-  // The first corner sequence that played the edge: for a leaf's game reference.
+  // The first corner sequence (in file order) that played the edge: for a leaf's game
+  // reference.
   std::uint32_t FirstSeq = 0;
   std::uint16_t FirstVarIndex = 0;
   TSymmetry FirstCode = 0;  // game corner frame to the canonical From frame
@@ -289,20 +322,26 @@ class TNetGraph {
         games_(games),
         seqs_(seqs) {}
 
-  void Run() {
+  // Walks the sequences added since the last call as far as the net expands. Where a walk
+  // stops does not depend on the order of the calls: a position expands once MinGames
+  // sequences reach it, and every sequence waiting there goes on.
+  void AddSequences() {
     TMatrix empty(static_cast<std::size_t>(frames_.Cells()), kCellEmpty);
-    std::string key;
-    frames_.Pack(empty, key);
-    root_ = PositionOf(key);
-    positions_[root_].Expanded = true;
+    if (positions_.empty()) {
+      std::string key;
+      frames_.Pack(empty, key);
+      root_ = PositionOf(key);
+      positions_[root_].Expanded = true;
+    }
+    const auto first = static_cast<std::uint32_t>(walkers_.size());
     walkers_.resize(seqs_.size());
-    for (std::uint32_t s = 0; s < seqs_.size(); ++s) {
+    std::deque<std::uint32_t> active;
+    for (std::uint32_t s = first; s < seqs_.size(); ++s) {
       walkers_[s].Actual = empty;
       walkers_[s].Position = root_;
       CountGame(rootStats_, games_[seqs_[s].Game], false);
+      active.push_back(s);
     }
-    std::deque<std::uint32_t> active;
-    for (std::uint32_t s = 0; s < seqs_.size(); ++s) active.push_back(s);
     while (!active.empty()) {
       const std::uint32_t s = active.front();
       active.pop_front();
@@ -358,7 +397,7 @@ class TNetGraph {
       }
       const std::uint32_t e = EdgeOf(w.Position, best);
       TMoveEdge& edge = edges_[e];
-      if (edge.Count == 0) {
+      if (edge.Count == 0 || s < edge.FirstSeq) {
         edge.FirstSeq = s;
         edge.FirstVarIndex = seq.VarIndex[w.Step];
         edge.FirstCode = code;
@@ -390,9 +429,8 @@ class TNetGraph {
   }
 
   std::uint32_t EdgeOf(std::uint32_t from, TMoveWord move) {
-    const std::uint64_t key = std::uint64_t{from} << 16 | move;
-    auto it = edgeIndex_.find(key);
-    if (it != edgeIndex_.end()) return it->second;
+    for (const TPositionNode::TOut& out : positions_[from].Out)
+      if (out.Move == move) return out.Edge;
     const int width = RegionWidth(frames_.Region()), height = RegionHeight(frames_.Region());
     TMatrix q;
     frames_.Unpack(*positions_[from].Key, q);
@@ -407,8 +445,7 @@ class TNetGraph {
     edge.To = PositionOf(canon);
     const auto id = static_cast<std::uint32_t>(edges_.size());
     edges_.push_back(edge);
-    positions_[from].Out.push_back(id);
-    edgeIndex_.emplace(key, id);
+    positions_[from].Out.push_back({move, id});
     return id;
   }
 
@@ -419,7 +456,6 @@ class TNetGraph {
   std::vector<TPositionNode> positions_;
   std::unordered_map<std::string, std::uint32_t> index_;
   std::vector<TMoveEdge> edges_;
-  std::unordered_map<std::uint64_t, std::uint32_t> edgeIndex_;
   std::vector<TWalker> walkers_;
   std::uint32_t root_ = 0;
   StatRecord rootStats_;
@@ -435,6 +471,53 @@ bool Fail(TBuildSummary& summary, const std::string& text) {
 
 std::string Slash(const std::string& home) {
   return home.empty() || home.back() == '/' ? home : home + "/";
+}
+
+constexpr const char* kBuildLockName = ".build.lock";
+constexpr const char* kBuildFolderPrefix = ".build-";
+constexpr const char* kBuildCommitName = "commit";
+
+// Renames the listed files of a complete build (those still in its folder) into the home and
+// removes the folder. Renaming again after an interruption is harmless: a file already moved
+// is no longer in the folder.
+bool CommitBuild(const std::string& home, const std::string& temp,
+                 const std::vector<std::string>& files) {
+  std::error_code ec;
+  bool ok = true;
+  for (const std::string& f : files) {
+    if (!fs::exists(temp + f, ec)) continue;
+    fs::create_directories(fs::path(home + f).parent_path(), ec);
+    if (!RenameFile(temp + f, home + f) || !SyncFolderOf(home + f)) ok = false;
+  }
+  if (ok) fs::remove_all(temp, ec);
+  return ok;
+}
+
+// FinishInterruptedBuilds with the home's build lock held.
+int FinishBuildsLocked(const std::string& home) {
+  int finished = 0;
+  std::error_code ec;
+  std::vector<fs::path> folders;
+  for (fs::directory_iterator it(home, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename().string().rfind(kBuildFolderPrefix, 0) == 0 && it->is_directory(ec))
+      folders.push_back(it->path());
+  for (const fs::path& folder : folders) {
+    const std::string temp = folder.string() + "/";
+    std::ifstream in(temp + kBuildCommitName, std::ios::binary);
+    std::vector<std::string> files;
+    bool valid = static_cast<bool>(in);
+    for (std::string line; valid && std::getline(in, line);) {
+      // Only plain relative paths inside the home, as a build writes them.
+      if (line.empty() || line[0] == '/' || line.find("..") != std::string::npos) valid = false;
+      files.push_back(line);
+    }
+    if (valid && !files.empty()) {
+      if (CommitBuild(home, temp, files)) ++finished;
+    } else {
+      fs::remove_all(folder, ec);
+    }
+  }
+  return finished;
 }
 
 }  // namespace
@@ -503,6 +586,37 @@ int ResultWinner(const std::string& raw) {
   return 0;
 }
 
+const std::vector<TGameInfoElement>& BuildSortIndexElements(std::size_t i) {
+  static const std::vector<TGameInfoElement> elements[kBuildSortIndexes] = {
+      {GI_BlackPlayer, GI_Date},
+      {GI_WhitePlayer, GI_Date},
+      {GI_Date, GI_Event},
+      {GI_Event, GI_Date}};
+  return elements[std::min(i, kBuildSortIndexes - 1)];
+}
+
+std::string BuildSortIndexFile(const std::string& name, std::size_t i) {
+  static const char* const by[kBuildSortIndexes] = {"Black", "White", "Date", "Event"};
+  return "Index/" + name + " by " + by[std::min(i, kBuildSortIndexes - 1)] + ".sbx";
+}
+
+int FinishInterruptedBuilds(const std::string& homeIn) {
+  const std::string home = Slash(homeIn);
+  std::error_code ec;
+  bool any = false;
+  for (fs::directory_iterator it(home, ec), end; !any && !ec && it != end; it.increment(ec))
+    any = it->path().filename().string().rfind(kBuildFolderPrefix, 0) == 0;
+  if (!any) return 0;
+  // A build that is running holds the lock; its folder is its own.
+  const TFileHandle lock = OpenFile(home + kBuildLockName, TFileAccess::faReadWrite,
+                                    TFileCreation::fcOpenAlways, TFileShare::fsExclusive);
+  if (lock == kInvalidHandle) return 0;
+  const int finished = FinishBuildsLocked(home);
+  RemoveFile(home + kBuildLockName);
+  CloseFile(lock);
+  return finished;
+}
+
 std::vector<std::string> CollectInputFiles(const std::vector<std::string>& inputs,
                                            std::vector<std::string>& missing) {
   std::vector<std::string> files;
@@ -542,56 +656,47 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
       options.Name == "." || options.Name == "..")
     return Fail(summary, "the name must be a plain file name");
 
-  // 1. The games.
+  // The home, locked for this build, with what earlier builds left finished first.
+  const std::string home = Slash(homeIn);
+  std::error_code ec;
+  fs::create_directories(home, ec);
+  if (!fs::is_directory(home, ec)) return Fail(summary, "cannot create the home folder " + homeIn);
+  // One build at a time in a home: the lock is held until the files are in place.
+  const TFileHandle homeLock = OpenFile(home + kBuildLockName, TFileAccess::faReadWrite,
+                                        TFileCreation::fcOpenAlways, TFileShare::fsExclusive);
+  if (homeLock == kInvalidHandle) return Fail(summary, "another build is writing into " + homeIn);
+  struct TUnlock {
+    TFileHandle handle;
+    std::string path;
+    ~TUnlock() {
+      RemoveFile(path);  // while still held, so that it never removes another build's lock
+      CloseFile(handle);
+    }
+  } unlock{homeLock, home + kBuildLockName};
+  FinishBuildsLocked(home);
+
+  // 1. The games, taken into the net file by file. Files are read by the workers in any
+  // order, each into a part of its own, at most `window` files ahead of the net; the parts
+  // are taken in file order, so that the result does not depend on the number of workers.
   std::vector<TGameEntry> games;
   std::vector<TCornerSeq> seqs;
+  TNetGraph graph(w, h, options.MinGames, games, seqs);
   TBuildProgress progress;
   progress.FilesTotal = files.size();
-  // Files are read by the workers in any order, each into a part of its own; the parts are
-  // joined in file order, so that the result does not depend on the number of workers.
   struct TFilePart {
     std::vector<TGameEntry> Games;
     std::vector<TCornerSeq> Seqs;
     TBuildSummary Counts;
   };
-  std::vector<TFilePart> parts(files.size());
-  std::atomic<std::size_t> nextFile{0}, filesDone{0}, gamesRead{0};
-  auto readOne = [&](std::size_t i) {
-    TFilePart& part = parts[i];
+  auto readOne = [&](std::size_t i, TFilePart& part) {
     TSequence first;
     if (!LoadGamesFromFile(&first, files[i], 0, nullptr)) ++part.Counts.FilesRejected;
     if (first.Data != nullptr)
       for (const TSequence* r = &first; r != nullptr; r = r->NextSibling)
         ReadGame(r, w, h, part.Games, part.Seqs, part.Counts);
     ClearRoot(&first);
-    gamesRead += part.Counts.Games;
-    ++filesDone;
   };
-  auto work = [&] {
-    for (std::size_t i = nextFile++; i < files.size(); i = nextFile++) readOne(i);
-  };
-  auto report = [&] {
-    progress.FilesDone = filesDone;
-    progress.Games = gamesRead;
-    progress.Seconds = elapsed();
-    if (options.Progress) options.Progress(progress);
-  };
-  const unsigned jobs = std::clamp(options.Jobs, 1u, 256u);
-  if (jobs == 1) {
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      readOne(i);
-      report();
-    }
-  } else {
-    std::vector<std::thread> workers;
-    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
-    while (filesDone < files.size()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      report();
-    }
-    for (std::thread& t : workers) t.join();
-  }
-  for (TFilePart& part : parts) {
+  auto take = [&](TFilePart& part) {
     const auto offset = static_cast<std::uint32_t>(games.size());
     for (TCornerSeq& seq : part.Seqs) {
       seq.Game += offset;
@@ -605,13 +710,66 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
     summary.GamesNotNineteen += c.GamesNotNineteen;
     summary.Corners += c.Corners;
     summary.CornersSetup += c.CornersSetup;
-    part = TFilePart{};
+    graph.AddSequences();
+    ++progress.FilesDone;
+    progress.Games = summary.Games;
+    progress.Seconds = elapsed();
+    if (options.Progress) options.Progress(progress);
+  };
+  const unsigned jobs = std::clamp(options.Jobs, 1u, 256u);
+  if (jobs == 1) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      TFilePart part;
+      readOne(i, part);
+      take(part);
+    }
+  } else {
+    const std::size_t window = 4 * std::size_t{jobs};
+    std::vector<TFilePart> slots(window);  // file i waits in slot i % window
+    std::vector<char> filled(window, 0);
+    std::mutex mutex;
+    std::condition_variable partReady, slotFree;
+    std::size_t nextFile = 0, taken = 0;
+    auto work = [&] {
+      for (;;) {
+        std::size_t i = 0;
+        {
+          std::unique_lock lock(mutex);
+          if (nextFile >= files.size()) return;
+          i = nextFile++;
+          slotFree.wait(lock, [&] { return i < taken + window; });
+        }
+        TFilePart part;
+        readOne(i, part);
+        {
+          std::lock_guard lock(mutex);
+          slots[i % window] = std::move(part);
+          filled[i % window] = 1;
+        }
+        partReady.notify_one();
+      }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      TFilePart part;
+      {
+        std::unique_lock lock(mutex);
+        partReady.wait(lock, [&] { return filled[i % window] != 0; });
+        part = std::move(slots[i % window]);
+        slots[i % window] = TFilePart{};
+        filled[i % window] = 0;
+        taken = i + 1;
+      }
+      slotFree.notify_all();
+      take(part);
+    }
+    for (std::thread& t : workers) t.join();
   }
   summary.FilesRead = files.size();
+  if (files.empty()) graph.AddSequences();  // the empty corner alone
 
   // 2. The positions and moves.
-  TNetGraph graph(w, h, options.MinGames, games, seqs);
-  graph.Run();
   auto& positions = graph.Positions();
   auto& edges = graph.Edges();
 
@@ -627,8 +785,8 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
       const std::uint32_t p = queue.front();
       queue.pop_front();
       std::vector<std::uint32_t> out;
-      for (std::uint32_t e : positions[p].Out)
-        if (edges[e].Count > 0) out.push_back(e);
+      for (const TPositionNode::TOut& o : positions[p].Out)
+        if (edges[o.Edge].Count > 0) out.push_back(o.Edge);
       std::sort(out.begin(), out.end(), [&](std::uint32_t a, std::uint32_t b) {
         if (edges[a].Count != edges[b].Count) return edges[a].Count > edges[b].Count;
         return edges[a].Move < edges[b].Move;
@@ -724,13 +882,13 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
   }
 
   // 4. The files, into a temporary folder of the home.
-  const std::string home = Slash(homeIn);
-  std::error_code ec;
-  fs::create_directories(home, ec);
-  if (!fs::is_directory(home, ec)) return Fail(summary, "cannot create the home folder " + homeIn);
-  const std::string temp = home + ".build-" + options.Name + "/";
-  fs::remove_all(temp, ec);
+  const std::string temp = home + kBuildFolderPrefix + options.Name + "/";
+  // With several jobs the variations base is written on a thread of its own beside the net
+  // and the statistic.
+  std::thread varsWriter;
+  std::string varsError;
   auto cleanup = [&] {
+    if (varsWriter.joinable()) varsWriter.join();
     std::error_code rec;
     fs::remove_all(temp, rec);
   };
@@ -748,6 +906,26 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
   const std::vector<std::string> varsFiles = {"Vars Base/Vars.vpb", "Vars Base/Vars.vim",
                                               "Vars Base/Vars.vdm"};
   const TDateTime now = Now();
+  auto writeVars = [&] {
+    TVarsBase vars;
+    vars.SetReadOnly(false);
+    if (!vars.Open(temp + "Vars Base/Vars")) {
+      varsError = "cannot create the variations base";
+      return;
+    }
+    const TMatrix empty(361, kCellEmpty);
+    for (std::uint32_t g : referenced) {
+      if (vars.AppendVariation(empty, MakeRegion(rkWholeBoard, 19, 19), games[g].Moves) == 0) {
+        varsError = "cannot write the variations base";
+        return;
+      }
+    }
+    vars.Close();
+  };
+  if (jobs > 1)
+    varsWriter = std::thread(writeVars);
+  else
+    writeVars();
   std::uint32_t netRecords = 0;
   {
     TNetyFile net;
@@ -777,23 +955,26 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
       return Fail(summary, "cannot write " + netFile);
     }
   }
-  {
-    TVarsBase vars;
-    vars.SetReadOnly(false);
-    if (!vars.Open(temp + "Vars Base/Vars")) {
-      cleanup();
-      return Fail(summary, "cannot create the variations base");
-    }
-    const TMatrix empty(361, kCellEmpty);
-    for (std::uint32_t g : referenced) {
-      if (vars.AppendVariation(empty, MakeRegion(rkWholeBoard, 19, 19), games[g].Moves) == 0) {
-        cleanup();
-        return Fail(summary, "cannot write the variations base");
-      }
-    }
-    vars.Close();
+  // The statistic, whose owner (the sub-net) is known only at the end.
+  TStatistic stats;
+  stats.SetReadOnly(false);
+  stats.Open(temp + stcFile);
+  if (!stats.Active()) {
+    cleanup();
+    return Fail(summary, "cannot create " + stcFile);
   }
-  std::uint32_t subNetIdentity = 0;
+  stats.SetCounterCount(kStatCategories);
+  stats.WriteRecord(0, graph.RootStats());
+  for (std::uint32_t r = 1; r <= moveNodes; ++r)
+    stats.WriteRecord(r, edges[recordEdge[r - 1]].Stats);
+  // Junctions and game references count nothing, but every record has its entry.
+  if (netRecords > moveNodes) stats.WriteRecord(netRecords, StatRecord{});
+  if (varsWriter.joinable()) varsWriter.join();
+  if (!varsError.empty()) {
+    cleanup();
+    return Fail(summary, varsError);
+  }
+  std::uint32_t subNetIdentity = 0, subBaseIdentity = 0;
   {
     TVarsBase vars;
     TNetyFile net;
@@ -816,6 +997,7 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
       cleanup();
       return Fail(summary, "cannot read back " + sbsFile);
     }
+    subBaseIdentity = sub.Identity();
     std::int64_t totalMoves = 0;
     for (const TCornerSeq& s : seqs) totalMoves += static_cast<std::int64_t>(s.Moves.size());
     {
@@ -840,20 +1022,7 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
     subNetIdentity = subNet.Identity();
   }
   {
-    TStatistic stats;
-    stats.SetReadOnly(false);
-    stats.Open(temp + stcFile);
-    if (!stats.Active()) {
-      cleanup();
-      return Fail(summary, "cannot create " + stcFile);
-    }
     stats.SetOwnerIdentity(subNetIdentity);
-    stats.SetCounterCount(kStatCategories);
-    stats.WriteRecord(0, graph.RootStats());
-    for (std::uint32_t r = 1; r <= moveNodes; ++r)
-      stats.WriteRecord(r, edges[recordEdge[r - 1]].Stats);
-    // Junctions and game references count nothing, but every record has its entry.
-    if (netRecords > moveNodes) stats.WriteRecord(netRecords, StatRecord{});
     const std::uint32_t errors = stats.TakeErrors();
     stats.Close();
     if (errors != 0) {
@@ -862,9 +1031,38 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
     }
   }
 
-  // 5. Into place.
+  // The sort indexes: the games of the variations base in key order (the same keys in the
+  // order of their variation numbers).
+  std::vector<std::string> indexFiles;
+  for (std::size_t i = 0; i < kBuildSortIndexes; ++i) {
+    std::vector<std::uint32_t> order(referenced.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return games[referenced[a]].SortKeys[i] < games[referenced[b]].SortKeys[i];
+    });
+    indexFiles.push_back(BuildSortIndexFile(options.Name, i));
+    TBaseSorting index;
+    index.SetReadOnly(false);
+    if (!index.Open(temp + indexFiles.back())) {
+      cleanup();
+      return Fail(summary, "cannot create " + indexFiles.back());
+    }
+    index.SetKeyElements(BuildSortIndexElements(i));
+    index.SetOrderKey(static_cast<std::uint32_t>(i + 1));
+    index.SetSubBaseIdentity(subBaseIdentity);
+    for (std::uint32_t k : order)
+      index.AddEntry(kVarGameIdFirst + k + 1, games[referenced[k]].SortKeys[i]);
+    index.Close();
+    if (index.TakeErrors() != 0) {
+      cleanup();
+      return Fail(summary, "cannot write " + indexFiles.back());
+    }
+  }
+
+  // 5. Into place: the list of the complete files first, then the renames.
   std::vector<std::string> built = {netFile, sbsFile, snsFile, stcFile};
   built.insert(built.end(), varsFiles.begin(), varsFiles.end());
+  built.insert(built.end(), indexFiles.begin(), indexFiles.end());
   for (const char* dir : {"Net", "Sub Base", "Vars Base", "Index", "User Game Base"}) {
     fs::create_directories(home + dir, ec);
     if (ec) {
@@ -879,15 +1077,17 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
       return Fail(summary, "cannot replace " + f + ": it is a folder");
     }
   }
-  for (const std::string& f : built) {
-    fs::rename(temp + f, home + f, ec);
-    if (ec) {
-      cleanup();
-      return Fail(summary, "cannot move " + f + " into place: " + ec.message());
-    }
-    summary.Files.emplace_back(f, fs::file_size(home + f, ec));
+  std::string list;
+  for (const std::string& f : built) list += f + "\n";
+  if (!WriteFileAtomically(temp + kBuildCommitName, list.data(), list.size())) {
+    cleanup();
+    return Fail(summary, "cannot write into " + homeIn);
   }
-  cleanup();
+  // From here on the build is complete on disk: a failure of a rename leaves it to be
+  // finished by the next build.
+  if (!CommitBuild(home, temp, built))
+    return Fail(summary, "cannot move the files into place; the next build finishes it");
+  for (const std::string& f : built) summary.Files.emplace_back(f, fs::file_size(home + f, ec));
 
   summary.NetRecords = netRecords;
   summary.MoveNodes = moveNodes;

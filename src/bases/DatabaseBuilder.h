@@ -11,8 +11,12 @@
 // children. A position that fewer than MinGames corner sequences reach is not expanded: the
 // moves into it are leaves with a reference to the first game that played them.
 //
-// The files are written into a temporary folder inside the home and moved into place at
-// the end; a failure leaves nothing of the build behind.
+// The files are written into a temporary folder inside the home (".build-NAME"). Once every
+// file is complete, a list of them ("commit") is written there and synced; only then are the
+// files renamed into place. A build interrupted before the list exists leaves the home as it
+// was; one interrupted after it is completed by FinishInterruptedBuilds, which every build
+// (and every holder that opens the home through the tool) runs first. A failure leaves
+// nothing of the build behind.
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "bases/Statistic.h"
+#include "records/GameTypes.h"
 
 namespace kessaro {
 
@@ -34,9 +39,10 @@ struct TBuildOptions {
   std::string Name = "Joseki";
   int RegionWidth = 10, RegionHeight = 10;
   std::uint32_t MinGames = 2;
-  // Threads that read the files (1 to 256); the net is built on one.
+  // Threads that read the files (1 to 256). With more than one, the net is built on the
+  // calling thread while they read ahead, so reading and building overlap.
   unsigned Jobs = 1;
-  // Called after every file read.
+  // Called on the calling thread after every file taken into the net.
   std::function<void(const TBuildProgress&)> Progress;
 };
 
@@ -59,6 +65,13 @@ struct TBuildSummary {
   std::string Error;  // empty on success
 };
 
+// The sort indexes written over the built sub base, in their order keys 1 to 4: by black
+// player, white player, date and event, each with the date (or the event) as second key.
+constexpr std::size_t kBuildSortIndexes = 4;
+const std::vector<TGameInfoElement>& BuildSortIndexElements(std::size_t i);
+// "Index/NAME by Black.sbx", "... by White.sbx", "... by Date.sbx", "... by Event.sbx".
+std::string BuildSortIndexFile(const std::string& name, std::size_t i);
+
 // Base-rank code of a rank text (0 when not recognised). Recognised, in any letter case and
 // with or without a space: "9p", "9 pro", "9 dan pro", "pro 9 dan" (professional dan); "7d",
 // "7 dan", "7d*", "7 dan ama" (amateur dan); "5k", "5 kyu", "5k*" (kyu); "insei" counts as
@@ -78,8 +91,14 @@ int ResultWinner(const std::string& text);
 std::vector<std::string> CollectInputFiles(const std::vector<std::string>& inputs,
                                            std::vector<std::string>& missing);
 
+// Completes the builds of the home that were interrupted after their files were complete,
+// and removes the temporary folders of those that were not. Returns the number completed.
+int FinishInterruptedBuilds(const std::string& home);
+
 // Builds the database of the files into `home`, replacing what an earlier build of the same
-// name wrote there. False with summary.Error set on failure; the home is then unchanged.
+// name wrote there. False with summary.Error set on failure; the home is then unchanged,
+// except when the files were complete but could not all be moved into place: the next
+// build, or FinishInterruptedBuilds, moves the rest.
 bool BuildDatabase(const std::vector<std::string>& files, const std::string& home,
                    const TBuildOptions& options, TBuildSummary& summary);
 

@@ -15,6 +15,7 @@
 
 #include "bases/BaseHolder.h"
 #include "bases/BaseSorting.h"
+#include "bases/DatabaseBuilder.h"
 #include "bases/GamesList.h"
 #include "platform/CodePage.h"
 #include "records/GameFunc.h"
@@ -62,6 +63,7 @@ std::vector<TSortRange> SearchRanges(TBaseSorting& index, const std::string& utf
 int RunGames(const ToolIo& io, const std::string& home, const std::string& indexName,
              const std::string* find, bool asJson) {
   TBaseHolder holder;
+  FinishInterruptedBuilds(home);  // a build stopped while moving its files into place
   holder.ApplyStartDirs(DefaultHolderDirs(home));
   TSubNety* net = holder.JosekiNet();
   TSubBase* subBase = net == nullptr ? nullptr : net->SubBase();

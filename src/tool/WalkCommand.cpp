@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bases/BaseHolder.h"
+#include "bases/DatabaseBuilder.h"
 #include "board/BoardFormFunc.h"
 #include "tool/Tool.h"
 
@@ -91,6 +92,7 @@ std::string StatsText(const StatRecord& r) {
 int RunWalk(const ToolIo& io, const std::string& home, const std::vector<std::string>& moves,
             bool asJson) {
   TBaseHolder holder;
+  FinishInterruptedBuilds(home);  // a build stopped while moving its files into place
   holder.ApplyStartDirs(DefaultHolderDirs(home));
   TSubNety* net = holder.JosekiNet();
   if (net == nullptr) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,10 +13,12 @@
 #include <vector>
 
 #include "bases/BaseHolder.h"
+#include "bases/BaseSorting.h"
 #include "bases/DatabaseBuilder.h"
 #include "board/BoardFormFunc.h"
 #include "board/PositionFunc.h"
 #include "board/SymmetryFunctions.h"
+#include "platform/FileSystem.h"
 #include "records/LoadSequence.h"
 #include "support/ByteFixtures.h"
 
@@ -124,11 +127,31 @@ TEST(BuilderTexts, RanksCategoriesAndResults) {
   EXPECT_EQ(ResultWinner(""), 0);
 }
 
+// Two builds of one collection hold the same records byte for byte: the files differ only in
+// their headers (times, and the identities that depend on them).
+void ExpectSameDatabase(const std::string& one, const std::string& other) {
+  auto same = [&](const std::string& file, std::size_t header) {
+    const TBytes a = ReadFileBytes(one + "/" + file);
+    const TBytes b = ReadFileBytes(other + "/" + file);
+    ASSERT_EQ(a.size(), b.size()) << file;
+    ASSERT_GE(a.size(), header) << file;
+    EXPECT_TRUE(std::equal(a.begin() + static_cast<std::ptrdiff_t>(header), a.end(),
+                           b.begin() + static_cast<std::ptrdiff_t>(header)))
+        << file;
+  };
+  same("Net/Joseki.net", 4 + kNetHeaderSize);
+  same("Sub Base/Joseki.stc", 4);  // after the owner
+  same("Vars Base/Vars.vdm", 4);
+  for (std::size_t i = 0; i < kBuildSortIndexes; ++i)
+    same(BuildSortIndexFile("Joseki", i), 4 + kSortHeaderSize);
+}
+
 // The collection (upper-left corner unless said; region 10 x 10, min-games 2):
 //   A1, A2  B dd, W fc, B cf; A1 goes on W ci, B eg, W bh (a game followed alone)
 //   M1, M2  the same moves mirrored along the diagonal, in the lower-right corner
 //   X1, X2  B dd, W fc, then a tenuki (B qd, in the upper-right corner), then W cf
 //   T1, T2  B cf, W fc, B dd: another order to the position of A; T1 goes on W hc
+// (A1 and T1 carry players, dates and events for the sort indexes)
 //   C1, C2  B ba, W aa, B ab (captures), W dd, B aa
 // and a 13 x 13 game, a game with a handicap stone in the upper-left corner and a file the
 // reader cannot read.
@@ -144,7 +167,8 @@ class HandMadeDatabase : public ::testing::Test {
       std::ofstream(path, std::ios::binary) << text;
     };
     write(input_ + "/a.sgf",
-          "(;GM[1]SZ[19]BR[9p]WR[8p]RE[B+R];B[dd];W[fc];B[cf];W[ci];B[eg];W[bh])"
+          "(;GM[1]SZ[19]PB[Kitani]PW[Go]BR[9p]WR[8p]RE[B+R]DT[1933-10-16]EV[Oteai]"
+          ";B[dd];W[fc];B[cf];W[ci];B[eg];W[bh])"
           "(;GM[1]SZ[19]BR[3d]WR[6d]RE[W+2.5];B[dd];W[fc];B[cf])");
     write(input_ + "/more/m.SGF",
           "(;GM[1]SZ[19]BR[5d]WR[6d]RE[B+R];B[pp];W[qn];B[nq])"
@@ -152,7 +176,8 @@ class HandMadeDatabase : public ::testing::Test {
     write(input_ + "/more/x.mgt",
           "(;GM[1]SZ[19];B[dd];W[fc];B[qd];W[cf])(;GM[1]SZ[19];B[dd];W[fc];B[qd];W[cf])");
     write(input_ + "/t.sgf",
-          "(;GM[1]SZ[19]BR[9p]WR[3d]RE[B+R];B[cf];W[fc];B[dd];W[hc])"
+          "(;GM[1]SZ[19]PB[Cho]PW[Abe]BR[9p]WR[3d]RE[B+R]DT[1980-01-01]EV[Meijin]"
+          ";B[cf];W[fc];B[dd];W[hc])"
           "(;GM[1]SZ[19];B[cf];W[fc];B[dd])");
     write(input_ + "/c.sgf",
           "(;GM[1]SZ[19];B[ba];W[aa];B[ab];W[dd];B[aa])(;GM[1]SZ[19];B[ba];W[aa];B[ab];W[dd];B[aa])"
@@ -319,17 +344,93 @@ TEST_F(HandMadeDatabase, EveryFileIsIntactAndTheBuildIsRepeatable) {
   ASSERT_TRUE(BuildDatabase(CollectInputFiles({input_}, missing), again, threads, s));
   EXPECT_EQ(s.Corners, summary_.Corners);
   EXPECT_EQ(s.FilesRejected, summary_.FilesRejected);
-  const TBytes a = ReadFileBytes(home_ + "/Net/Joseki.net");
-  const TBytes b = ReadFileBytes(again + "/Net/Joseki.net");
-  ASSERT_EQ(a.size(), b.size());
-  constexpr std::size_t kRecords = 4 + kNetHeaderSize;
-  EXPECT_TRUE(std::equal(a.begin() + kRecords, a.end(), b.begin() + kRecords));
-  const TBytes sa = ReadFileBytes(home_ + "/Sub Base/Joseki.stc");
-  const TBytes sb = ReadFileBytes(again + "/Sub Base/Joseki.stc");
-  ASSERT_EQ(sa.size(), sb.size());
-  EXPECT_TRUE(std::equal(sa.begin() + 4, sa.end(), sb.begin() + 4));  // after the owner
-  EXPECT_EQ(ReadFileBytes(home_ + "/Vars Base/Vars.vdm").size(),
-            ReadFileBytes(again + "/Vars Base/Vars.vdm").size());
+  ExpectSameDatabase(home_, again);
+}
+
+TEST_F(HandMadeDatabase, SortIndexesListTheVariationsByPlayersDateAndEvent) {
+  TOpenHome h(home_);
+  ASSERT_NE(h.net, nullptr);
+  std::size_t sub = 0;
+  while (sub < h.holder.SubBaseCount() && h.holder.SubBaseAt(sub) != h.net->SubBase()) ++sub;
+  const std::vector<THolderSortIndex*> indexes = h.holder.SortIndexesOf(sub);
+  ASSERT_EQ(indexes.size(), kBuildSortIndexes);
+  // The variation of a game by its first moves (A1 starts at dd, T1 at cf).
+  auto firstMove = [&](std::uint32_t id) {
+    TVar var;
+    if (id <= kVarGameIdFirst || !h.holder.VarsBase()->ReadVar(id - kVarGameIdFirst, var) ||
+        var.Moves.empty())
+      return std::string();
+    return std::string{static_cast<char>('a' + MoveX(var.Moves[0].Move)),
+                       static_cast<char>('a' + MoveY(var.Moves[0].Move))};
+  };
+  struct Case {
+    TGameInfoElement element;
+    const char* prefix;
+    const char* firstMove;
+  };
+  const Case finds[kBuildSortIndexes] = {{GI_BlackPlayer, "kit", "dd"},
+                                         {GI_WhitePlayer, "ab", "cf"},
+                                         {GI_Date, "", ""},
+                                         {GI_Event, "mei", "cf"}};
+  for (std::size_t i = 0; i < kBuildSortIndexes; ++i) {
+    auto* index = static_cast<TBaseSorting*>(indexes[i]);
+    SCOPED_TRACE(index->Name());
+    EXPECT_EQ(index->Name(), fs::path(BuildSortIndexFile("Joseki", i)).filename().string());
+    EXPECT_EQ(index->OrderKey(), i + 1);
+    EXPECT_EQ(index->KeyElement(0), BuildSortIndexElements(i)[0]);
+    EXPECT_EQ(index->EntryCount(), summary_.Variations);
+    EXPECT_TRUE(index->CheckTrie().Ok());
+    std::set<std::uint32_t> ids;
+    for (std::uint32_t e = 1; e <= index->EntryCount(); ++e) ids.insert(index->EntryAt(e));
+    EXPECT_EQ(ids.size(), summary_.Variations);  // every variation once
+    if (*finds[i].prefix == 0) continue;
+    const TSortRange r =
+        index->FindRange(TBaseSorting::FormatKey(finds[i].element, finds[i].prefix, kEnglish));
+    ASSERT_FALSE(r.Empty());
+    EXPECT_EQ(r.First, r.Last);
+    EXPECT_EQ(firstMove(index->EntryAt(r.First)), finds[i].firstMove);
+  }
+  // By date the two dated games come last, the older first; undated games sort before them.
+  auto* byDate = static_cast<TBaseSorting*>(indexes[2]);
+  const std::uint32_t n = byDate->EntryCount();
+  ASSERT_GE(n, 2u);
+  EXPECT_EQ(firstMove(byDate->EntryAt(n - 1)), "dd");
+  EXPECT_EQ(firstMove(byDate->EntryAt(n)), "cf");
+}
+
+TEST(DatabaseBuilder, AnInterruptedMoveIntoPlaceIsFinishedLater) {
+  const std::string input = TempPath("builder-commit.sgf");
+  std::ofstream(input, std::ios::binary) << "(;GM[1]SZ[19];B[dd];W[fc])(;GM[1]SZ[19];B[dd])";
+  const std::string home = TempPath("builder-commit-home");
+  fs::remove_all(home);
+  TBuildSummary s;
+  ASSERT_TRUE(BuildDatabase({input}, home, {}, s)) << s.Error;
+  std::ofstream(input, std::ios::binary) << "(;GM[1]SZ[19];B[cc])(;GM[1]SZ[19];B[cc])";
+  // The third rename into place fails: the files are complete, some old ones are replaced.
+  int renames = 0;
+  const std::string commit = home + "/.build-Joseki/commit";
+  SetFaultHook([&](TFileOp op) {
+    return op == TFileOp::foRename && fs::exists(commit) && ++renames == 3 ? EIO : 0;
+  });
+  const bool built = BuildDatabase({input}, home, {}, s);
+  SetFaultHook(nullptr);
+  EXPECT_FALSE(built);
+  EXPECT_NE(s.Error.find("next build"), std::string::npos) << s.Error;
+  // The next reader of the home finishes the move: the new database, whole.
+  EXPECT_EQ(FinishInterruptedBuilds(home), 1);
+  EXPECT_EQ(FinishInterruptedBuilds(home), 0);
+  for (const auto& entry : fs::directory_iterator(home))
+    EXPECT_NE(entry.path().filename().string().rfind(".build", 0), 0u) << entry.path();
+  TOpenHome h(home);
+  ASSERT_NE(h.net, nullptr);
+  EXPECT_EQ(ChildTexts(h.root), std::vector<std::string>{"B[cc]"});
+  EXPECT_EQ(h.net->TakeErrors(), 0u);
+  // A build folder without its list of complete files is an unfinished build: removed.
+  fs::create_directories(home + "/.build-Other/Net");
+  std::ofstream(home + "/.build-Other/Net/Other.net") << "partial";
+  EXPECT_EQ(FinishInterruptedBuilds(home), 0);
+  EXPECT_FALSE(fs::exists(home + "/.build-Other"));
+  EXPECT_FALSE(fs::exists(home + "/Net/Other.net"));
 }
 
 TEST(DatabaseBuilder, AFailedBuildLeavesTheHomeAsItWas) {
@@ -434,6 +535,17 @@ TEST(DatabaseBuilderReal, EveryCornerWalksAndCountsAddUp) {
   const int w = 10, h = 10;
   TBuildSummary summary;
   ASSERT_TRUE(BuildDatabase(files, home, {}, summary)) << summary.Error;
+  {
+    // Two reading threads, taking the files into the net while they read ahead.
+    const std::string again = TempPath("builder-real-jobs");
+    fs::remove_all(again);
+    TBuildOptions jobs;
+    jobs.Jobs = 2;
+    TBuildSummary s;
+    ASSERT_TRUE(BuildDatabase(files, again, jobs, s)) << s.Error;
+    ExpectSameDatabase(home, again);
+    fs::remove_all(again);
+  }
   const std::vector<TCorner> corners = CornersOf(files, w, h);
   ASSERT_EQ(corners.size(), summary.Corners);
   ASSERT_GT(corners.size(), 500u);
