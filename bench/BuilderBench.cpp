@@ -2,7 +2,9 @@
 // corner sequences of the real professional games (goban-original-games, installed by
 // scripts/setup) under random turns, one per corner, their moves interleaved. Counters: games
 // per second of the whole build (reading included) and the process's peak resident memory;
-// the second argument is the number of reading threads.
+// the second argument is the number of reading threads. The baseline reads the same files
+// with the SGF reader alone. The peak is the process's: run one case per process
+// (--benchmark_filter) to see its own.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -117,6 +119,23 @@ void BM_BuildDatabase(benchmark::State& state) {
   state.counters["netRecords"] = static_cast<double>(summary.NetRecords);
   fs::remove_all(dir);
 }
+void BM_ReadOnlyBaseline(benchmark::State& state) {
+  const int games = static_cast<int>(state.range(0));
+  const std::string dir = (fs::temp_directory_path() / "kessaro-builder-read").string();
+  fs::remove_all(dir);
+  const std::vector<std::string> files = Synthetic(dir + "/input", games);
+  for (auto _ : state)
+    for (const std::string& file : files) {
+      TSequence first;
+      LoadGamesFromFile(&first, file, 0, nullptr);
+      ClearRoot(&first);
+    }
+  state.counters["games/s"] = benchmark::Counter(static_cast<double>(games) * state.iterations(),
+                                                 benchmark::Counter::kIsRate);
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_ReadOnlyBaseline)->Arg(100000)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
 BENCHMARK(BM_BuildDatabase)
     ->Args({10000, 1})
     ->Args({100000, 1})
