@@ -485,7 +485,8 @@ bool CommitBuild(const std::string& home, const std::string& temp,
   std::error_code ec;
   bool ok = true;
   for (const std::string& f : files) {
-    if (!fs::exists(temp + f, ec)) continue;
+    // Only files: a list naming a folder would move the folder.
+    if (!fs::is_regular_file(fs::symlink_status(temp + f, ec))) continue;
     fs::create_directories(fs::path(home + f).parent_path(), ec);
     if (!RenameFile(temp + f, home + f) || !SyncFolderOf(home + f)) ok = false;
   }
