@@ -123,7 +123,8 @@ void AddBuildCommand(CLI::App& app, ToolContext& ctx) {
   cmd->add_option("--min-games", a->minGames,
                   "Follow a sequence while at least this many games play it (default 2)")
       ->check(CLI::Range(1u, 1000000u));
-  cmd->add_option("--jobs", a->jobs, "Threads that read the input files while the net is built (default 1)")
+  cmd->add_option("--jobs", a->jobs,
+                  "Threads that read the input files while the net is built (default 1)")
       ->check(CLI::Range(1u, 256u));
   cmd->add_option("INPUT", a->inputs, "SGF files or folders (searched for .sgf and .mgt)")
       ->required();
