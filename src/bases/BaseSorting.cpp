@@ -14,6 +14,7 @@
 #include "platform/DateTime.h"
 #include "records/DateReader.h"
 #include "records/GameFunc.h"
+#include "storage/ByteOrder.h"
 
 namespace kessaro {
 namespace {
@@ -23,44 +24,6 @@ namespace {
 constexpr std::size_t kMaxKeyLength = 4096;
 // Offsets are 32-bit: the whole file must stay below 4 GiB.
 constexpr std::uint64_t kMaxIndexSize = 0xFFFFFFFFu;
-
-std::uint16_t LoadLE16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-std::uint32_t LoadLE32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void StoreLE16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void StoreLE32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void AppendLE16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void AppendLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-double LoadDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
-  return std::bit_cast<double>(bits);
-}
-
-void StoreDouble(std::uint8_t* p, double v) {
-  const auto bits = std::bit_cast<std::uint64_t>(v);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
 
 std::string LanguagePrefix(TLanguage language) {
   std::string s(2, '\0');

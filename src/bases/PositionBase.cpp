@@ -8,6 +8,7 @@
 #include "board/CheckSum.h"
 #include "board/HashFunc.h"
 #include "board/PositionFunc.h"
+#include "storage/ByteOrder.h"
 
 namespace kessaro {
 namespace {
@@ -20,33 +21,6 @@ constexpr std::uint64_t kStoreReserve =
     kPosRecordHeadSize + kBoardPositionHeaderSize + 0x3FFF + kMaxPosData + 8 + kPosRecordHeadSize +
     std::uint64_t{kPosTagSize} * 0x10000 + 8 + kTableAreaSize + 8;
 constexpr std::size_t kScanChunk = 1u << 20;
-
-std::uint16_t LoadLE16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t LoadLE32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-void StoreLE16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void StoreLE32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-double LoadDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-void StoreDouble(std::uint8_t* p, double v) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
 
 std::uint64_t RoundUp4(std::uint64_t n) {
   return (n + 3) & ~std::uint64_t{3};

@@ -12,20 +12,10 @@
 #include "board/PositionFunc.h"
 #include "platform/DateTime.h"
 #include "records/GameFunc.h"
+#include "storage/ByteOrder.h"
 
 namespace kessaro {
 namespace {
-
-double LoadDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
-  return std::bit_cast<double>(bits);
-}
-
-void StoreDouble(std::uint8_t* p, double v) {
-  const auto bits = std::bit_cast<std::uint64_t>(v);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
 
 std::uint64_t FieldBytes(std::uint32_t bits) {
   return (static_cast<std::uint64_t>(bits) + 1 + 31) / 32 * 4;

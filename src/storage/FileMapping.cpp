@@ -1,5 +1,7 @@
 #include "storage/FileMapping.h"
 
+#include "storage/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,15 +12,6 @@ constexpr std::uint32_t kZeroBlock = 65536;
 constexpr std::uint64_t kSaveReserve = 0x8000;
 constexpr std::size_t kSaveChunkPages = 16;
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
-
-void StoreLE32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t LoadLE32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
