@@ -1,7 +1,7 @@
 #include "bases/DatabaseBuilder.h"
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string_view>
