@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "bases/DatabaseBuilder.h"
-#include "board/BoardFormFunc.h"
 #include "board/SymmetryFunctions.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 
 using namespace kessaro;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bases/BaseHolder.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 
 using namespace kessaro;
 

@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 
 using namespace kessaro;

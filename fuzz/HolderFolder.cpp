@@ -15,7 +15,7 @@
 
 #include "FuzzTarget.h"
 #include "bases/BaseHolder.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 
 using namespace kessaro;
 

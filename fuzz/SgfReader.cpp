@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "FuzzTarget.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 
 using namespace kessaro;

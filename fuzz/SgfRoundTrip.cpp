@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FuzzTarget.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 #include "records/SaveSequence.h"
 

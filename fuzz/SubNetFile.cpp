@@ -14,8 +14,8 @@
 
 #include "FuzzTarget.h"
 #include "bases/SubNety.h"
-#include "board/BoardFormFunc.h"
 #include "board/CheckSum.h"
+#include "records/BoardFormFunc.h"
 
 using namespace kessaro;
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bases/HolderSortIndex.h"
 #include "bases/Nety.h"
 #include "bases/PositionBase.h"
 #include "bases/Statistic.h"
@@ -26,14 +27,6 @@
 namespace kessaro {
 
 class TRegistryKey;
-
-// What the holder needs of a sort index.
-class THolderSortIndex {
- public:
-  virtual ~THolderSortIndex() = default;
-  virtual std::uint32_t SubBaseIdentity() const = 0;
-  virtual std::uint32_t OrderKey() const = 0;
-};
 
 // A plain menu tree that the desktop program turns into menus.
 struct TMenuEntry {

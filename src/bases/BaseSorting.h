@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bases/BaseHolder.h"
+#include "bases/HolderSortIndex.h"
 #include "records/GameTypes.h"
 #include "storage/FileMapping.h"
 #include "strings/StringSet.h"

@@ -21,12 +21,12 @@
 #include "bases/SubBase.h"
 #include "bases/SubNety.h"
 #include "bases/VarsBase.h"
-#include "board/BoardFormFunc.h"
 #include "board/PositionFunc.h"
 #include "board/SymmetryFunctions.h"
 #include "platform/AtomicWrite.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 
 namespace kessaro {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "bases/VarsBase.h"
-#include "board/BoardFormFunc.h"
 #include "board/CheckSum.h"
 #include "board/PositionFunc.h"
 #include "platform/DateTime.h"
+#include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
 #include "storage/ByteOrder.h"
 

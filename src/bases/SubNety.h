@@ -17,10 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "bases/NetNodeData.h"
 #include "bases/Nety.h"
 #include "bases/Statistic.h"
 #include "bases/SubBase.h"
-#include "board/BoardFormTypes.h"
+#include "records/BoardFormTypes.h"
 #include "storage/BitsField.h"
 #include "storage/FileMapping.h"
 

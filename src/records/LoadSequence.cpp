@@ -11,8 +11,8 @@
 
 #include <filesystem>
 
-#include "board/BoardFormFunc.h"
 #include "platform/UserHome.h"
+#include "records/BoardFormFunc.h"
 #include "records/DateReader.h"
 #include "records/GameFunc.h"
 #include "storage/FileMapping.h"

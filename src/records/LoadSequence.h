@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "board/BoardFormTypes.h"
+#include "records/BoardFormTypes.h"
 
 namespace kessaro {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "board/BoardFormTypes.h"
+#include "records/BoardFormTypes.h"
 
 namespace kessaro {
 

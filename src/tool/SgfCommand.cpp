@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "board/BoardFormFunc.h"
 #include "platform/CodePage.h"
+#include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
 #include "records/LoadSequence.h"
 #include "records/SaveSequence.h"

@@ -15,7 +15,7 @@
 
 #include "bases/BaseHolder.h"
 #include "bases/DatabaseBuilder.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "tool/Tool.h"
 
 namespace kessaro::tool {

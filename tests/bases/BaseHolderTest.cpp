@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "bases/HolderHome.h"
-#include "board/BoardFormFunc.h"
 #include "platform/Registry.h"
 #include "platform/UserHome.h"
+#include "records/BoardFormFunc.h"
 
 namespace kessaro {
 namespace {

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bases/BaseHolder.h"
 #include "bases/HolderHome.h"
 #include "board/CheckSum.h"
 #include "records/GameFunc.h"

@@ -15,10 +15,10 @@
 #include "bases/BaseHolder.h"
 #include "bases/BaseSorting.h"
 #include "bases/DatabaseBuilder.h"
-#include "board/BoardFormFunc.h"
 #include "board/PositionFunc.h"
 #include "board/SymmetryFunctions.h"
 #include "platform/FileSystem.h"
+#include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
 #include "support/ByteFixtures.h"
 

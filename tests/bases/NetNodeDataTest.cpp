@@ -2,7 +2,8 @@
 // other intact (the sanitizer build checks that nothing leaks or is freed twice).
 #include <gtest/gtest.h>
 
-#include "board/BoardFormFunc.h"
+#include "bases/NetNodeData.h"
+#include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
 
 namespace kessaro {

@@ -8,7 +8,7 @@
 #include "bases/FakeSources.h"
 #include "bases/HolderFixture.h"
 #include "bases/VarsBase.h"
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "support/ByteFixtures.h"
 
 namespace kessaro {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
 #include "records/SaveSequence.h"
 #include "records/TreeText.h"

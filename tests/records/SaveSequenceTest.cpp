@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
 
 namespace kessaro {

@@ -1,4 +1,4 @@
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "board/BoardFormTypes.h"
+#include "records/BoardFormTypes.h"
 
 namespace kessaro {
 

@@ -1,4 +1,4 @@
-#include "board/BoardFormFunc.h"
+#include "records/BoardFormFunc.h"
 
 #include <unordered_map>
 #include <utility>
@@ -20,20 +20,6 @@ TGameRootData::~TGameRootData() {
 std::unique_ptr<TNodeData> TGameRootData::Clone() const {
   auto copy = std::make_unique<TGameRootData>();
   CopyGame(GameRecord, copy->GameRecord);
-  return copy;
-}
-
-TNetRootData::TNetRootData() {
-  InitGame(GameRecord);
-}
-TNetRootData::~TNetRootData() {
-  FreeGame(GameRecord);
-}
-
-std::unique_ptr<TNodeData> TNetRootData::Clone() const {
-  auto copy = std::make_unique<TNetRootData>();
-  CopyGame(GameRecord, copy->GameRecord);
-  copy->Stats = Stats;
   return copy;
 }
 
