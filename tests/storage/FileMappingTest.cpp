@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "support/ByteFixtures.h"
 
@@ -492,6 +493,20 @@ TEST_P(AtomicSave, KillAtRandomTimes) {
   }
 }
 
+// The last steps of a save that went through, as the fault hook sees them: the side file cut
+// to size and synced before it replaces the file, and the folder synced after the rename.
+const std::vector<TFileOp> kDurableEnding = {TFileOp::foTruncate, TFileOp::foSync,
+                                             TFileOp::foRename, TFileOp::foSync};
+std::vector<TFileOp> SaveEnding(const std::vector<TFileOp>& ops) {
+  std::vector<TFileOp> out;
+  for (const TFileOp op : ops) {
+    if (op == TFileOp::foWrite) out.clear();
+    if (op == TFileOp::foTruncate || op == TFileOp::foSync || op == TFileOp::foRename)
+      out.push_back(op);
+  }
+  return out;
+}
+
 TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
   const TSaveImages s = MakeImages();
   const std::string path = TempPath("faults.bin");
@@ -504,7 +519,9 @@ TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
         WriteFileBytes(path, s.oldImage);
         int count = 0;
         fired = false;
+        std::vector<TFileOp> seen;
         const std::uint32_t errors = SaveNewImage(path, s, GetParam(), [&](TFileOp o) {
+          seen.push_back(o);
           if (o != op) return 0;
           ++count;
           if (count == n || (forGood && count > n)) {
@@ -522,6 +539,7 @@ TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
         }
         if (!fired) {
           EXPECT_EQ(o, TOutcome::kNew) << where;
+          EXPECT_EQ(SaveEnding(seen), kDurableEnding) << where;
         }
         if (o == TOutcome::kOld) {
           EXPECT_TRUE(errors & ErrIO) << where;
