@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "support/ByteFixtures.h"
@@ -493,16 +494,18 @@ TEST_P(AtomicSave, KillAtRandomTimes) {
   }
 }
 
-// The last steps of a save that went through, as the fault hook sees them: the side file cut
-// to size and synced before it replaces the file, and the folder synced after the rename.
-const std::vector<TFileOp> kDurableEnding = {TFileOp::foTruncate, TFileOp::foSync,
-                                             TFileOp::foRename, TFileOp::foSync};
-std::vector<TFileOp> SaveEnding(const std::vector<TFileOp>& ops) {
-  std::vector<TFileOp> out;
+// The last steps of a save that went through, as the fault hook sees them. A durable save
+// cuts the side file to size and syncs it before it replaces the file, then syncs the folder
+// that holds the rename: "truncate sync rename sync".
+std::string SaveEnding(const std::vector<TFileOp>& ops) {
+  std::string out;
   for (const TFileOp op : ops) {
     if (op == TFileOp::foWrite) out.clear();
-    if (op == TFileOp::foTruncate || op == TFileOp::foSync || op == TFileOp::foRename)
-      out.push_back(op);
+    const char* name = op == TFileOp::foTruncate ? "truncate"
+                       : op == TFileOp::foSync   ? "sync"
+                       : op == TFileOp::foRename ? "rename"
+                                                 : nullptr;
+    if (name != nullptr) out += (out.empty() ? "" : " ") + std::string(name);
   }
   return out;
 }
@@ -539,7 +542,7 @@ TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
         }
         if (!fired) {
           EXPECT_EQ(o, TOutcome::kNew) << where;
-          EXPECT_EQ(SaveEnding(seen), kDurableEnding) << where;
+          EXPECT_EQ(SaveEnding(seen), "truncate sync rename sync") << where;
         }
         if (o == TOutcome::kOld) {
           EXPECT_TRUE(errors & ErrIO) << where;
