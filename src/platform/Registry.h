@@ -21,6 +21,12 @@ struct TRegValue {
   friend bool operator==(const TRegValue&, const TRegValue&) = default;
 };
 
+// A DWORD value's data is its number as four little-endian bytes. The platform floor lies
+// below the stored-format toolkit, so the registry keeps this one pair of its own.
+TRegValue DwordValue(std::uint32_t number);
+// The number of a DWORD value's data; nullopt unless it is four bytes.
+std::optional<std::uint32_t> DwordNumber(const std::vector<std::uint8_t>& data);
+
 // One open key. Subkey paths use "\\" between names; "" names the key's default value.
 class TRegistryKey {
  public:
