@@ -92,6 +92,42 @@ TEST(StringsHolder, WordsOfNames) {
   EXPECT_EQ(FindControlID(""), std::nullopt);
 }
 
+TEST(StringsHolder, EverySectionHoldsItsIdentifiers) {
+  // Per control section: how many identifiers, the first and the last in enumeration order.
+  const struct {
+    std::string_view prefix;
+    int count;
+    TControlID first, last;
+  } sections[] = {
+      {"btn", 19, btnOK, btnPrinterSetup},
+      {"frm", 8, frmAutoShow, frmOptions},
+      {"act", 86 + 6, actGamesList, actLoadInterfaceLanguageStrings},
+      {"mi", 0, btnOK, btnOK},
+      {"tb", 9, tbBoardOptions, tbWindow},
+      {"lb", 43, lbSelectTimeDelayForAutoShow, lbFontName},
+      {"gb", 9, gbBackground, gbVarOptions},
+      {"cb", 17, cbAutoClose, cbShowDiaNumbering},
+      {"cmb", 1, cmbZoom, cmbZoom},
+      {"rg", 3, rgNextMove, rgDiaNumbering},
+      {"rbtn", 4, rbtnNonBitmap, rbtnBitmapFile2},
+  };
+  int total = 0;
+  for (const auto& sec : sections) {
+    std::vector<TControlID> ids;
+    for (int id = 0; id < kControlIDCount; ++id)
+      if (NamePrefix(ControlName(static_cast<TControlID>(id))) == sec.prefix)
+        ids.push_back(static_cast<TControlID>(id));
+    ASSERT_EQ(static_cast<int>(ids.size()), sec.count) << sec.prefix;
+    total += sec.count;
+    if (ids.empty()) continue;
+    EXPECT_EQ(ids.front(), sec.first) << sec.prefix;
+    EXPECT_EQ(ids.back(), sec.last) << sec.prefix;
+  }
+  EXPECT_EQ(total, kControlIDCount);
+  // The identifiers given to actions that had none come after every earlier one.
+  EXPECT_EQ(actImportJoseki, rbtnBitmapFile2 + 1);
+}
+
 TEST(StringsHolder, StartState) {
   const TStringsHolder s;
   const struct {
