@@ -20,7 +20,7 @@ constexpr const char* kProgramName = "Kessaro";
 constexpr const char* kProgramEdition = "Full Edition";
 constexpr int kProgramMajorVersion = 0;
 constexpr int kProgramMinorVersion = 1;
-constexpr int kProgramBuild = 1;
+constexpr int kProgramBuild = 233;
 constexpr const char* kProgramWebPage = "https://kessaro.example.org";
 
 // The progress text holds at most this many bytes (a 512-byte buffer with its terminator).
@@ -43,7 +43,7 @@ class TProgLoading {
 
   explicit TProgLoading(Clock clock = SteadyMilliseconds);
 
-  // The texts the window is built with: "Version 0.1 (Build 1)" and " Loading Kessaro Full
+  // The texts the window is built with: "Version 0.1 (Build 233)" and " Loading Kessaro Full
   // Edition", from the interface strings.
   static std::string VersionText(const TStringsHolder& strings);
   static std::string Caption(const TStringsHolder& strings);

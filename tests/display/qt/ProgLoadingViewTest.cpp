@@ -27,7 +27,7 @@ TEST(ProgLoadingView, ShowsTheProgramAndItsVersion) {
   TProgLoadingView view(loading, strings);
   EXPECT_EQ(Text(view, "ProgNameLabel"), "Kessaro");
   EXPECT_EQ(Text(view, "ProgSpecLabel"), "Full Edition");
-  EXPECT_EQ(Text(view, "VerLabel"), "Version 0.1 (Build 1)");
+  EXPECT_EQ(Text(view, "VerLabel"), "Version 0.1 (Build 233)");
   EXPECT_EQ(view.windowTitle(), " Loading Kessaro Full Edition");
   EXPECT_TRUE(view.windowFlags() & Qt::FramelessWindowHint);
   EXPECT_TRUE(view.windowFlags() & Qt::WindowStaysOnTopHint);
