@@ -239,6 +239,12 @@ void TSubNety::ReleaseBitFields() {
   gameEnds_.reset();
 }
 
+bool TSubNety::Rewind() {
+  TakeErrors();
+  if (!active_ || net_ == nullptr || subBase_ == nullptr) return false;
+  return EnsureBitFields();
+}
+
 bool TSubNety::EnsureBitFields() {
   if (SelectionBits() == 0 || selection_ != nullptr) return true;
   return LoadBitFields();
