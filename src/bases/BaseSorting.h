@@ -81,6 +81,7 @@ class TBaseSorting : public THolderSortIndex {
  public:
   TBaseSorting();
   ~TBaseSorting() override;
+  TBaseSorting* Sorting() override { return this; }
   TBaseSorting(const TBaseSorting&) = delete;
   TBaseSorting& operator=(const TBaseSorting&) = delete;
 
