@@ -30,6 +30,10 @@ class TRegistryKey {
   virtual bool DeleteValue(const std::string& name) = 0;
   // nullptr when the subkey is missing and `create` is off, or cannot be made.
   virtual std::unique_ptr<TRegistryKey> OpenSubKey(const std::string& path, bool create) = 0;
+  // Whether the settings store could be read, and whether changes can be written to it; the
+  // workspace tells the user when they cannot.
+  virtual bool Opened() const { return true; }
+  virtual bool Writable() const { return true; }
 };
 
 // Opening a subkey for reading or for writing: both create it when it is missing.

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <cstring>
+#include <filesystem>
 
 namespace kessaro {
 
@@ -112,6 +113,18 @@ std::unique_ptr<TRegistryKey> TQtRegistry::OpenSubKey(const std::string& path, b
     if (!exists) return nullptr;
   }
   return std::unique_ptr<TRegistryKey>(new TQtRegistry(settings_, group));
+}
+
+bool TQtRegistry::Opened() const {
+  // QSettings reads the file on first use; a status is only known after that.
+  settings_->contains(QStringLiteral("%default"));
+  const QSettings::Status status = settings_->status();
+  return status != QSettings::FormatError &&
+         (status != QSettings::AccessError || !std::filesystem::exists(FileName()));
+}
+
+bool TQtRegistry::Writable() const {
+  return settings_->isWritable() && settings_->status() != QSettings::AccessError;
 }
 
 void TQtRegistry::Sync() {
