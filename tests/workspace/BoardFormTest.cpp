@@ -247,8 +247,8 @@ TEST(BoardForm, LabelsToggleAndTypedLettersPlay) {
 }
 
 TEST(BoardForm, InversionSwapsStonesAndCommitsBeforeTheHook) {
+  std::vector<std::string> calls;  // outlives the window, whose end calls the hook too
   Window w("(;SZ[9]AB[aa]AW[ba];B[cc];W[dd]AB[ee])");
-  std::vector<std::string> calls;
   w.form->OnCommentChanged = [&](TBoardForm&, TSequence*) { calls.push_back("commit"); };
   w.form->OnNodeChanged = [&](TBoardForm&, TSequence* n) {
     calls.push_back(n == nullptr ? "changed null" : "changed");

@@ -176,7 +176,8 @@ void TBoardWindow::keyPressEvent(QKeyEvent* event) {
     return;
   }
   const QByteArray text = event->text().toLatin1();
-  if (text.size() == 1 && event->modifiers() == Qt::NoModifier) {
+  const auto commands = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+  if (text.size() == 1 && !(event->modifiers() & commands)) {
     form_->KeyLetter(text[0]);
     return;
   }
