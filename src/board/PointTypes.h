@@ -16,6 +16,8 @@ using APoint = std::vector<std::uint16_t>;
 
 constexpr TMoveWord kPointMask = 0x1F1F;
 constexpr TMoveWord kNoMove = 0x1F1F;
+// The pass as a point of a game move or of the board control (column low, row high byte).
+constexpr std::uint16_t kPassPoint = 0x1F1F;
 constexpr TMoveWord kTenukiFlag = 0x0020;
 constexpr TMoveWord kLadderFlag = 0x0080;
 constexpr TMoveWord kWhiteBit = 0x8000;

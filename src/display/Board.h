@@ -23,7 +23,6 @@ class TBoardProperties;
 
 // A board point: column in the low byte, row in the high byte (bits 0-4 and 8-12).
 using TBoardPoint = std::uint16_t;
-constexpr TBoardPoint kPassPoint = 0x1F1F;
 
 constexpr TBoardPoint MakeBoardPoint(int column, int row) {
   return static_cast<TBoardPoint>((column & 0x1F) | ((row & 0x1F) << 8));

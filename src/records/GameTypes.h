@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "board/PointTypes.h"
 #include "platform/DateTime.h"
 #include "strings/StringSet.h"
 
@@ -31,8 +32,6 @@ struct TGameInfo {
   PStringSet Result, DateString, GameTime, SpentTime, OverTime, RecorderName;
 };
 
-// The point of a game move: column in the low byte, row in the high byte.
-constexpr std::uint16_t kPassPoint = 0x1F1F;
 constexpr std::int32_t kNoMoveTime = 0x7FFFFF;
 
 struct TGameMove {
