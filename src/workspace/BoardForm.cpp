@@ -5,6 +5,7 @@
 
 #include "board/SymmetryFunctions.h"
 #include "records/BoardFormFunc.h"
+#include "strings/StringsHolder.h"
 
 namespace kessaro {
 
@@ -70,6 +71,34 @@ std::string DefaultBoardText(TBoardText id) {
       return "Diagonal /";
   }
   return {};
+}
+
+std::string InterfaceBoardText(TBoardText id) {
+  const TStringsHolder& strings = Strings();
+  switch (id) {
+    case TBoardText::outDead:
+      return strings.Output(outDead);
+    case TBoardText::outB:
+      return strings.Output(outB);
+    case TBoardText::outW:
+      return strings.Output(outW);
+    case TBoardText::outSpaceTenuki:
+      return strings.Output(outSpaceTenuki);
+    case TBoardText::outEndOfVar:
+      return strings.Output(outEndOfVar);
+    case TBoardText::outNoTenuki:
+      return strings.Output(outNoTenuki);
+    default:
+      break;
+  }
+  static constexpr TControlID kCaptions[] = {
+      actInvert,     actRotate,     actSymmetry, act90Degrees, act180Degrees,
+      act270Degrees, actHorizontal, actVertical, actDiagonal1, actDiagonal7};
+  static_assert(std::size(kCaptions) == static_cast<std::size_t>(TBoardText::actDiagonal7) -
+                                            static_cast<std::size_t>(TBoardText::actInvert) + 1);
+  const auto index = static_cast<std::size_t>(id) - static_cast<std::size_t>(TBoardText::actInvert);
+  const std::string& caption = strings.Caption(kCaptions[index]);
+  return caption.empty() ? DefaultBoardText(id) : caption;
 }
 
 int MenuItemSymmetry(TBoardMenuItem item) {

@@ -39,6 +39,9 @@ enum class TBoardText : std::uint8_t {
 };
 // The built-in (English) text of each.
 std::string DefaultBoardText(TBoardText id);
+// The text of each in the interface language in force; an action caption that no window has
+// registered yet is the built-in text.
+std::string InterfaceBoardText(TBoardText id);
 using TBoardTextSource = std::function<std::string(TBoardText)>;
 
 // Status bar panels, left to right.
@@ -234,15 +237,15 @@ class TBoardForm {
   TNodeHook OnCommentChanged;
   TNodeHook OnBeforeStep;
   TUnknownClickHook OnUnknownClick;
-  // The interface texts; the built-in ones until the interface strings are given.
-  TBoardTextSource Texts = DefaultBoardText;
+  // The interface texts: those of the interface language in force unless a test gives others.
+  TBoardTextSource Texts = InterfaceBoardText;
 
  protected:
   TBoardFormHost& Host() { return host_; }
   // Whether the auto show may free nodes it has shown (net windows grow their tree lazily
   // again); game and test boards hold the user's variations and never lose them.
   virtual bool AutoShowMayRelease() const { return false; }
-  std::string Text(TBoardText id) const { return Texts ? Texts(id) : DefaultBoardText(id); }
+  std::string Text(TBoardText id) const { return Texts ? Texts(id) : InterfaceBoardText(id); }
   void SetFileName(const std::string& name) { fileName_ = name; }
   // The board value of a stone of that colour (exchanged while inverted).
   std::uint32_t BoardColour(bool black) const;

@@ -11,6 +11,7 @@
 #include "display/NullGraphics.h"
 #include "records/BoardFormFunc.h"
 #include "records/LoadSequence.h"
+#include "strings/StringsHolder.h"
 #include "workspace/GameForm.h"
 #include "workspace/RecordingBoardHost.h"
 
@@ -423,6 +424,21 @@ TEST(BoardForm, MenuAppliesSymmetriesAndCaptionsComeFromTheTexts) {
   };
   w.form->UpdateStatus();
   EXPECT_EQ(w.Panel(spCaptured), "Tot B:0, W:0");
+}
+
+TEST(BoardForm, TextsFollowTheInterfaceLanguage) {
+  Window w(kBranchy);
+  EXPECT_EQ(InterfaceBoardText(TBoardText::actDiagonal7), "Diagonal /")
+      << "a caption no window registered is the built-in one";
+  const auto englishOutputs = Strings().CurrentOutputs;
+  Strings().LoadLanguageText(
+      "[Output]\r\n\"Dead\" = \"Tot\"\r\n\"No Tenuki\" = \"kein Tenuki\"\r\n");
+  w.form->UpdateStatus();
+  EXPECT_EQ(w.Panel(spCaptured), "Tot B:0, W:0");
+  EXPECT_EQ(w.Panel(spPass), "kein Tenuki");
+  Strings().CurrentOutputs = englishOutputs;
+  w.form->UpdateStatus();
+  EXPECT_EQ(w.Panel(spCaptured), "Dead B:0, W:0");
 }
 
 // ---- Limits ----
