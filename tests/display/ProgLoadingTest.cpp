@@ -85,7 +85,7 @@ TEST(ProgLoading, WindowTextsComeFromTheInterfaceStrings) {
   EXPECT_EQ(TProgLoading::VersionText(strings), "Version 0.1 (Build 233)");
   EXPECT_EQ(TProgLoading::Caption(strings), " Loading Kessaro Full Edition");
   strings.LoadLanguageText("[Output]\r\n\"Loading\" = \"Laden\"\r\n\"Build\" = \"Bau\"\r\n");
-  EXPECT_EQ(TProgLoading::VersionText(strings), "Version 0.1 (Bau 1)");
+  EXPECT_EQ(TProgLoading::VersionText(strings), "Version 0.1 (Bau 233)");
   EXPECT_EQ(TProgLoading::Caption(strings), " Laden Kessaro Full Edition");
 }
 
