@@ -193,7 +193,7 @@ void TBaseHolder::SetPositionDir(const std::string& text) {
   if (!text.empty()) {
     Report("Loading Position Base");
     auto base = std::make_unique<TPositionBase>();
-    base->SetReadOnly(false);
+    base->SetReadOnly(readOnly_);
     base->SetMapped(true);
     if (DiskFullHandler) base->SetDiskFullHandler(DiskFullHandler);
     if (base->Open(WithSlash(text) + "Data")) positionBase_ = std::move(base);
