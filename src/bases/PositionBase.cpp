@@ -809,7 +809,8 @@ std::vector<std::string> TPositionBase::FileSet(const std::string& fileName) {
 }
 
 std::string TPositionBase::CommitRecord(const std::string& fileName) {
-  return ChangeFileExt(fileName, ".pos") + ".commit";
+  // Beside the file itself when the name is a link, as the side files are.
+  return ResolvePath(ChangeFileExt(fileName, ".pos")) + ".commit";
 }
 
 bool TPositionBase::RecoverSave(const std::string& fileName, bool mayWrite) {

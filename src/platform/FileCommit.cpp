@@ -81,6 +81,30 @@ bool Apply(const std::vector<TCommitEntry>& entries) {
   return ok;
 }
 
+std::string NameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A record found on disk is hostile: it may only rename the side files the caller expects
+// onto the files they stand beside, and remove files of its own folder.
+bool Plausible(const std::vector<TCommitEntry>& entries, const std::vector<std::string>& sides,
+               const std::string& folder) {
+  const std::string suffix = ".saving";
+  for (const auto& e : entries) {
+    if (e.Side.empty()) {
+      if (FolderOf(e.Target) != folder) return false;
+      continue;
+    }
+    const std::string side = NameOf(e.Side), target = NameOf(e.Target);
+    bool expected = false;
+    for (const auto& s : sides) expected = expected || NameOf(s) == side;
+    if (!expected || side != target + suffix || FolderOf(e.Side) != FolderOf(e.Target))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<TCommitEntry> ReadCommitRecord(const std::string& record) {
@@ -159,7 +183,7 @@ TRecoverResult RecoverCommit(const std::string& record, const std::vector<std::s
 
   if (hasRecord) {
     const std::vector<TCommitEntry> entries = ReadCommitRecord(record);
-    if (!entries.empty()) {
+    if (!entries.empty() && Plausible(entries, sides, FolderOf(record))) {
       if (!Apply(entries)) return TRecoverResult::rrFailed;
       if (discard)
         for (const auto& s : sides)

@@ -44,7 +44,9 @@ enum class TRecoverResult {
 };
 
 // Finishes or discards an interrupted commit. `sides` are the side files a save of this set
-// writes; without a record they are remnants and go. With `discard` false (a reader) only a
+// writes; without a record they are remnants and go. A record is only followed when it
+// renames such side files ("X.saving") onto the files they stand beside and removes files of
+// its own folder; any other record counts as torn. With `discard` false (a reader) only a
 // committed set is finished, since its files are new in all but name; remnants and a torn
 // record are left for the next writer.
 TRecoverResult RecoverCommit(const std::string& record, const std::vector<std::string>& sides,
