@@ -54,6 +54,31 @@ void SplitMenuPath(const std::string& path, std::vector<std::string>& dirs, std:
   name = path.substr(from);
 }
 
+// Every file of the mask under the folders of the list that `open` opens, in path order.
+template <class T, class Open>
+std::vector<std::unique_ptr<T>> OpenEvery(const std::string& dirList, const char* mask, Open open) {
+  std::vector<std::string> files;
+  FindFiles(dirList, mask, true, files);
+  std::vector<std::unique_ptr<T>> opened;
+  for (const std::string& file : files) {
+    auto item = std::make_unique<T>();
+    if (open(*item, file)) opened.push_back(std::move(item));
+  }
+  return opened;
+}
+
+// Keeps the first item of each key, in order; the others are freed.
+template <class T, class Key>
+void KeepFirstOfEach(std::vector<std::unique_ptr<T>>& items, Key key) {
+  std::vector<std::unique_ptr<T>> kept;
+  for (auto& item : items) {
+    const bool duplicate =
+        std::any_of(kept.begin(), kept.end(), [&](const auto& k) { return key(*k) == key(*item); });
+    if (!duplicate) kept.push_back(std::move(item));
+  }
+  items = std::move(kept);
+}
+
 }  // namespace
 
 std::size_t FindFiles(const std::string& dirList, const std::string& mask, bool recursive,
@@ -240,14 +265,11 @@ void TBaseHolder::SetNetDirs(const std::string& text) {
   ForgetBindings();
   nets_.clear();
   Report("Loading Fuseki");
-  std::vector<std::string> files;
-  FindFiles(text, "*.net", true, files);
-  for (const std::string& file : files) {
-    auto net = std::make_unique<TNetyFile>();
-    net->SetMapped(true);
-    net->SetReadOnly(true);
-    if (net->Open(file) && (net->Header().NetFlags() & netOffered)) nets_.push_back(std::move(net));
-  }
+  nets_ = OpenEvery<TNetyFile>(text, "*.net", [](TNetyFile& net, const std::string& file) {
+    net.SetMapped(true);
+    net.SetReadOnly(true);
+    return net.Open(file) && (net.Header().NetFlags() & netOffered);
+  });
   netDirs_ = text;
 }
 
@@ -255,16 +277,14 @@ void TBaseHolder::LoadStatistics() {
   ForgetBindings();
   statistics_.clear();
   Report("Loading Statistic");
-  std::vector<std::string> files;
-  FindFiles(netDirs_.empty() ? subDirs_ : netDirs_ + ";" + subDirs_, "*.stc", true, files);
-  for (const std::string& file : files) {
-    auto stat = std::make_unique<TStatistic>();
-    stat->SetReadOnly(true);
-    stat->Open(file);
-    if (!stat->Active()) continue;
-    stat->SetMapped(true);
-    statistics_.push_back(std::move(stat));
-  }
+  const std::string dirs = netDirs_.empty() ? subDirs_ : netDirs_ + ";" + subDirs_;
+  statistics_ = OpenEvery<TStatistic>(dirs, "*.stc", [](TStatistic& stat, const std::string& file) {
+    stat.SetReadOnly(true);
+    stat.Open(file);
+    if (!stat.Active()) return false;
+    stat.SetMapped(true);
+    return true;
+  });
 }
 
 void TBaseHolder::SetSubDirs(const std::string& text) {
@@ -273,21 +293,15 @@ void TBaseHolder::SetSubDirs(const std::string& text) {
   ForgetBindings();
   loadedSubBases_.clear();
   Report("Loading Sub Bases");
-  std::vector<std::string> files;
-  FindFiles(text, "*.sbs", true, files);
-  for (const std::string& file : files) {
-    auto sub = std::make_unique<TSubBase>();
-    sub->SetReadOnly(true);
-    if (sub->Open(file) && sub->Active()) loadedSubBases_.push_back(std::move(sub));
-  }
+  loadedSubBases_ = OpenEvery<TSubBase>(text, "*.sbs", [](TSubBase& sub, const std::string& file) {
+    sub.SetReadOnly(true);
+    return sub.Open(file) && sub.Active();
+  });
   loadedSubNets_.clear();
-  files.clear();
-  FindFiles(text, "*.sns", true, files);
-  for (const std::string& file : files) {
-    auto net = std::make_unique<TSubNety>();
-    net->SetReadOnly(true);
-    if (net->Open(file) && net->Active()) loadedSubNets_.push_back(std::move(net));
-  }
+  loadedSubNets_ = OpenEvery<TSubNety>(text, "*.sns", [](TSubNety& net, const std::string& file) {
+    net.SetReadOnly(true);
+    return net.Open(file) && net.Active();
+  });
   subDirs_ = text;
 }
 
@@ -334,18 +348,9 @@ void TBaseHolder::Analyze() {
                     ? build(gameBase_, userBase_, vars)
                     : nullptr;
   // 4. Loaded sub bases that bind, without duplicates.
-  {
-    std::vector<std::unique_ptr<TSubBase>> kept;
-    std::vector<std::uint32_t> identities;
-    for (auto& sub : loadedSubBases_) {
-      if (!sub->Bind(gameBase_, userBase_, vars)) continue;
-      const std::uint32_t id = sub->Identity();
-      if (std::find(identities.begin(), identities.end(), id) != identities.end()) continue;
-      identities.push_back(id);
-      kept.push_back(std::move(sub));
-    }
-    loadedSubBases_ = std::move(kept);
-  }
+  std::erase_if(loadedSubBases_,
+                [&](const auto& sub) { return !sub->Bind(gameBase_, userBase_, vars); });
+  KeepFirstOfEach(loadedSubBases_, [](const TSubBase& sub) { return sub.Identity(); });
   // 5. Every sub base offered.
   subBases_.clear();
   subBases_.push_back(emptySubBase_.get());
@@ -355,38 +360,15 @@ void TBaseHolder::Analyze() {
   std::vector<std::uint32_t> subBaseIds;
   for (TSubBase* s : subBases_) subBaseIds.push_back(s->Identity());
   // 6. Nets: one of each identity and modification time.
-  {
-    std::vector<std::unique_ptr<TNetyFile>> kept;
-    for (auto& net : nets_) {
-      const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const auto& k) {
-        return k->Identity() == net->Identity() &&
-               k->Header().Modified() == net->Header().Modified();
-      });
-      if (!duplicate) kept.push_back(std::move(net));
-    }
-    nets_ = std::move(kept);
-  }
+  KeepFirstOfEach(nets_, [](const TNetyFile& net) {
+    return std::pair(net.Identity(), net.Header().Modified());
+  });
   // 7. Statistics: one per owner.
-  {
-    std::vector<std::unique_ptr<TStatistic>> kept;
-    for (auto& stat : statistics_) {
-      const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const auto& k) {
-        return k->OwnerIdentity() == stat->OwnerIdentity();
-      });
-      if (!duplicate) kept.push_back(std::move(stat));
-    }
-    statistics_ = std::move(kept);
-  }
+  KeepFirstOfEach(statistics_, [](const TStatistic& stat) { return stat.OwnerIdentity(); });
   // 8. Loaded sub-nets: without duplicates, each bound to its net, sub base and statistic.
   {
-    std::vector<std::unique_ptr<TSubNety>> kept;
-    std::vector<std::uint32_t> identities;
-    for (auto& subNet : loadedSubNets_) {
-      const std::uint32_t id = subNet->Identity();
-      if (std::find(identities.begin(), identities.end(), id) != identities.end()) continue;
-      identities.push_back(id);
-      kept.push_back(std::move(subNet));
-    }
+    KeepFirstOfEach(loadedSubNets_, [](const TSubNety& subNet) { return subNet.Identity(); });
+    std::vector<std::unique_ptr<TSubNety>> kept = std::move(loadedSubNets_);
     loadedSubNets_.clear();
     for (auto& subNet : kept) {
       bool attached = false;

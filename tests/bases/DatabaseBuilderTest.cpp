@@ -127,6 +127,41 @@ TEST(BuilderTexts, RanksCategoriesAndResults) {
   EXPECT_EQ(ResultWinner(""), 0);
 }
 
+// The categories at the edges of every kind of rank, from the rank texts of game records.
+TEST(BuilderTexts, CategoryBoundariesOfEveryRankKind) {
+  struct Case {
+    const char *black, *white;
+    TStatCategory category;
+  };
+  const Case cases[] = {
+      // Professionals: both, or one of them whatever the other's rank.
+      {"1p", "9p", scPro},
+      {"Meijin", "1 dan pro", scPro},
+      {"1p", "9d", scProSemiPro},
+      {"30k", "9p", scProSemiPro},
+      // Strong amateurs: both 5 dan or more; an insei counts as 7 dan.
+      {"5d", "5d", scStrongAma},
+      {"9d", "insei", scStrongAma},
+      {"4d", "9d", scAmaDan},
+      {"9d", "4d", scAmaDan},
+      // Amateur dan down to 1 dan; one kyu player makes the game a kyu game.
+      {"1d", "1d", scAmaDan},
+      {"1d", "4d", scAmaDan},
+      {"1k", "1d", scKyu},
+      {"1d", "1k", scKyu},
+      {"1k", "1k", scKyu},
+      {"30k", "9d", scKyu},
+      // Missing or unrated ranks, even beside a professional.
+      {"NR", "1p", scUnknown},
+      {"1p", "NR", scUnknown},
+      {"1d", "", scUnknown},
+      {"?", "5d", scUnknown},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(RankCategory(RankTextToBaseRank(c.black), RankTextToBaseRank(c.white)), c.category)
+        << c.black << " / " << c.white;
+}
+
 // Two builds of one collection hold the same records byte for byte: the files differ only in
 // their headers (times, and the identities that depend on them).
 void ExpectSameDatabase(const std::string& one, const std::string& other) {

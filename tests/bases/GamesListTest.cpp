@@ -154,6 +154,34 @@ TEST(GamesList, EveryComparisonOrdersByItsKeysInTurn) {
   }
 }
 
+// Dates compare by day: two games of one day, at different hours, are equal on the date and
+// ordered by the keys after it.
+TEST(GamesList, TimesOfOneDayCompareEqual) {
+  constexpr std::uint8_t k3d = 7, k5d = 5;
+  const TGameSpec morning{.black = "b", .white = "w", .date = 36000.1, .whiteRank = k5d};
+  const TGameSpec evening{.black = "b", .white = "w", .date = 36000.9, .whiteRank = k3d};
+  for (const TGameInfoElement element :
+       {GI_BlackPlayer, GI_WhitePlayer, GI_Event, GI_Source, GI_Date, GI_RecorderName}) {
+    TGames games;
+    const TGame& a = games.Make(morning, 1);
+    const TGame& b = games.Make(evening, 2);
+    // By names alone nothing follows the date; elsewhere the stronger white player comes first.
+    const bool byName = element == GI_BlackPlayer || element == GI_WhitePlayer;
+    if (byName) {
+      EXPECT_EQ(CompareGames(element, b, a), 0) << element;
+      EXPECT_EQ(CompareGames(element, a, b), 0) << element;
+    } else {
+      EXPECT_LT(CompareGames(element, a, b), 0) << element;
+      EXPECT_GT(CompareGames(element, b, a), 0) << element;
+    }
+  }
+  // A day later is later, whatever the hour.
+  TGames games;
+  EXPECT_LT(
+      CompareGames(GI_Date, games.Make({.date = 36001.0}, 1), games.Make({.date = 36000.99}, 2)),
+      0);
+}
+
 TEST(GamesList, TextsCompareByCollationThenByLanguageOrder) {
   TGames games;
   const TGame& upper = games.Make({.black = "Zed"}, 1);

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <set>
+#include <string>
 
 #include "board/CheckSum.h"
 #include "board/SymmetryFunctions.h"
@@ -99,6 +100,38 @@ TEST(PositionHash, ReadingCountsAndRegionsWithoutHash) {
     EXPECT_EQ(PositionHash(TMatrix(400, 1), region), TPositionHash{}) << std::hex << region;
   }
   EXPECT_EQ(PositionHash(TMatrix(10, 1), MakeRegion(1, 19, 19)), TPositionHash{});
+}
+
+// Bucket and tag of fixed positions, computed apart from this code by
+// scripts/gen-position-hash-pins. Stored position bases are keyed by them: any change of the
+// readings, the keys, the canonical order or the checksums fails here.
+struct TPinnedHash {
+  int kind, width, height;
+  std::uint16_t bucket;
+  std::uint32_t tag;
+  const char* cells;  // rows of ". X O #" (# outside the region)
+};
+
+const TPinnedHash kPinned[] = {
+#include "PositionHashPins.inc"
+};
+
+TEST(PositionHash, PinnedValuesOfEveryReadingKind) {
+  ASSERT_GE(std::size(kPinned), 48u);
+  for (const TPinnedHash& p : kPinned) {
+    const TRegionWord region = MakeRegion(p.kind, p.width, p.height);
+    const std::string cells = p.cells;
+    ASSERT_EQ(cells.size(), static_cast<std::size_t>(p.width * p.height));
+    TMatrix m(cells.size(), 0);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      m[i] = cells[i] == 'X'   ? kCellBlack
+             : cells[i] == 'O' ? kCellWhite
+             : cells[i] == '#' ? kCellOutside
+                               : 0;
+    const TPositionHash h = PositionHash(m, region);
+    EXPECT_EQ(h.bucket, p.bucket) << "region " << std::hex << region << "\n" << cells;
+    EXPECT_EQ(h.tag, p.tag) << "region " << std::hex << region << "\n" << cells;
+  }
 }
 
 TEST(PositionHash, StonesOutsideTheRegionCountAsEmpty) {

@@ -238,6 +238,36 @@ TEST_F(BoardFixture, KoOnTheFirstLine) {
   EXPECT_EQ(board.TakeError(), beKo);
 }
 
+// A ko in each of the four directions: Black at M takes the white stone at C = M + d, and
+// White's immediate retake at C is refused. The capture flag names the direction of C.
+TEST_F(BoardFixture, KoInEveryCaptureDirection) {
+  struct Direction {
+    int dx, dy;
+    std::uint8_t flag;
+  };
+  for (const Direction d :
+       {Direction{0, 1, 1}, Direction{1, 0, 2}, Direction{0, -1, 4}, Direction{-1, 0, 8}}) {
+    TBoard b{graphics};
+    const int mx = 4, my = 4, cx = mx + d.dx, cy = my + d.dy;
+    const int px = -d.dy, py = d.dx;  // perpendicular
+    b.SetValue(cx, cy, W);
+    for (const auto& [x, y] :
+         {std::pair{cx + d.dx, cy + d.dy}, {cx + px, cy + py}, {cx - px, cy - py}})
+      b.SetValue(x, y, B);
+    for (const auto& [x, y] :
+         {std::pair{mx - d.dx, my - d.dy}, {mx + px, my + py}, {mx - px, my - py}})
+      b.SetValue(x, y, W);
+    ASSERT_EQ(b.TakeError(), 0);
+    b.SetValue(mx, my, B);
+    ASSERT_EQ(b.TakeError(), 0);
+    ASSERT_EQ(b.GetValue(cx, cy), 0u) << "flag " << int(d.flag);
+    EXPECT_EQ(b.GetCaptureFlags(), d.flag);
+    b.AllowKo = false;
+    EXPECT_FALSE(b.CanSetValueAt(P(cx, cy), W)) << "flag " << int(d.flag);
+    EXPECT_EQ(b.TakeError(), beKo) << "flag " << int(d.flag);
+  }
+}
+
 TEST_F(BoardFixture, TakingBackUnderSymmetryRestoresTheGroup) {
   board.ApplySymmetry(5);
   Place(board, {".XX.", "XOOX", ".X.."});

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "support/ByteFixtures.h"
 
@@ -502,6 +504,22 @@ TEST_P(AtomicSave, KillAtRandomTimes) {
   }
 }
 
+// The last steps of a save that went through, as the fault hook sees them. A durable save
+// cuts the side file to size and syncs it before it replaces the file, then syncs the folder
+// that holds the rename: "truncate sync rename sync".
+std::string SaveEnding(const std::vector<TFileOp>& ops) {
+  std::string out;
+  for (const TFileOp op : ops) {
+    if (op == TFileOp::foWrite) out.clear();
+    const char* name = op == TFileOp::foTruncate ? "truncate"
+                       : op == TFileOp::foSync   ? "sync"
+                       : op == TFileOp::foRename ? "rename"
+                                                 : nullptr;
+    if (name != nullptr) out += (out.empty() ? "" : " ") + std::string(name);
+  }
+  return out;
+}
+
 TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
   const TSaveImages s = MakeImages();
   const std::string path = TempPath("faults.bin");
@@ -514,7 +532,9 @@ TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
         WriteFileBytes(path, s.oldImage);
         int count = 0;
         fired = false;
+        std::vector<TFileOp> seen;
         const std::uint32_t errors = SaveNewImage(path, s, GetParam(), [&](TFileOp o) {
+          seen.push_back(o);
           if (o != op) return 0;
           ++count;
           if (count == n || (forGood && count > n)) {
@@ -532,6 +552,7 @@ TEST_P(AtomicSave, FailEachOperationOnceAndForGood) {
         }
         if (!fired) {
           EXPECT_EQ(o, TOutcome::kNew) << where;
+          EXPECT_EQ(SaveEnding(seen), "truncate sync rename sync") << where;
         }
         if (o == TOutcome::kOld) {
           EXPECT_TRUE(errors & ErrIO) << where;
