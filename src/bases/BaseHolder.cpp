@@ -222,6 +222,8 @@ void TBaseHolder::SetPositionDir(const std::string& text) {
     base->SetReadOnly(readOnly_);
     base->SetMapped(true);
     if (DiskFullHandler) base->SetDiskFullHandler(DiskFullHandler);
+    base->CommentBase().OnAskRestore = AskRestore;
+    base->LetterBase().OnAskRestore = AskRestore;
     if (base->Open(WithSlash(text) + "Data")) positionBase_ = std::move(base);
   } else {
     userBase_ = nullptr;
@@ -483,6 +485,22 @@ std::vector<THolderSortIndex*> TBaseHolder::SortIndexesOf(std::size_t i) const {
   if (i < subBases_.size() && i < sortIndexes_.size())
     for (const auto& index : sortIndexes_[i]) out.push_back(index.get());
   return out;
+}
+
+std::vector<TBaseSorting*> TBaseHolder::SortingsOf(std::size_t i) const {
+  std::vector<TBaseSorting*> out;
+  for (THolderSortIndex* index : SortIndexesOf(i))
+    if (TBaseSorting* sorting = index->Sorting()) out.push_back(sorting);
+  return out;
+}
+
+bool TBaseHolder::WouldChange(const THolderDirs& dirs) const {
+  return dirs.PositionDir != positionDir_ || dirs.VarsDir != varsDir_ ||
+         dirs.IndexDirs != indexDirs_ || dirs.NetDirs != netDirs_ || dirs.SubDirs != subDirs_;
+}
+
+THolderDirs TBaseHolder::Dirs() const {
+  return {gameBaseDir_, positionDir_, varsDir_, indexDirs_, netDirs_, subDirs_};
 }
 
 // ---------------------------------------------------------------------------------------------

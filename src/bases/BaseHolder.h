@@ -69,6 +69,10 @@ class TBaseHolder {
   // then Analyze); after the options dialog another order, with Analyze only when changed.
   void ApplyStartDirs(const THolderDirs& dirs);
   void ApplyOptionsDirs(const THolderDirs& dirs);
+  // Whether applying these folder texts would load anything anew (the game base folder
+  // alone loads nothing); nothing is loaded.
+  bool WouldChange(const THolderDirs& dirs) const;
+  THolderDirs Dirs() const;
 
   // Calls onOpenNet / onOpenGamesList with the sub-net or sub base of the clicked item.
   TMenuEntry BuildMenu(const std::function<void(TSubNety*)>& onOpenNet,
@@ -79,6 +83,8 @@ class TBaseHolder {
   std::size_t SubNetCount() const { return subNets_.size(); }
   TSubNety* SubNetAt(std::size_t i) const { return i < subNets_.size() ? subNets_[i] : nullptr; }
   std::vector<THolderSortIndex*> SortIndexesOf(std::size_t i) const;
+  // The games-list sort indexes of sub base i, in the same order.
+  std::vector<TBaseSorting*> SortingsOf(std::size_t i) const;
   TSubNety* FusekiNet() const { return fusekiNet_; }
   TSubNety* JosekiNet() const { return josekiNet_; }
   // Opened writable (unless the holder is read-only) and mapped; saving is enabled before it
@@ -88,6 +94,9 @@ class TBaseHolder {
   TVarsBase* VarsBase() const { return varsBase_.get(); }
   TSubBase* EmptySubBase() const { return emptySubBase_.get(); }
   TSubBase* VarsSubBase() const { return varsSubBase_.get(); }
+  TSubBase* GameSubBase() const { return gameSubBase_.get(); }
+  TSubBase* UserSubBase() const { return userSubBase_.get(); }
+  TSubBase* AllSubBase() const { return allSubBase_.get(); }
   const std::vector<std::unique_ptr<TNetyFile>>& Nets() const { return nets_; }
   const std::vector<std::unique_ptr<TStatistic>>& Statistics() const { return statistics_; }
   const std::vector<std::unique_ptr<TSubBase>>& LoadedSubBases() const { return loadedSubBases_; }
@@ -104,6 +113,9 @@ class TBaseHolder {
   TSortIndexFactory SortIndexFactory;
   // Given to the position base: asked when saving finds too little free disk space.
   TPositionBase::TDiskFullHandler DiskFullHandler;
+  // Given to the position base's comment and letter bases: asked whether to restore a missing
+  // file from its backup (the workspace asks the user). Without it nothing is restored.
+  TStringBase::TAskRestore AskRestore;
   // Menu captions go through the interface strings; identity without a translator.
   std::function<std::string(const std::string&)> Translate;
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "board/CheckSum.h"
+#include "board/SealedHeader.h"
 #include "platform/CodePage.h"
 #include "platform/DateTime.h"
 #include "records/DateReader.h"
@@ -26,10 +27,9 @@ constexpr std::size_t kMaxKeyLength = 4096;
 constexpr std::uint64_t kMaxIndexSize = 0xFFFFFFFFu;
 
 std::string LanguagePrefix(TLanguage language) {
-  std::string s(2, '\0');
-  s[0] = static_cast<char>(language & 0xFF);
-  s[1] = static_cast<char>(language >> 8);
-  return s;
+  std::uint8_t bytes[2];
+  StoreLE16(bytes, language);
+  return std::string(reinterpret_cast<const char*>(bytes), 2);
 }
 
 bool IsDateElement(TGameInfoElement e) {
@@ -226,9 +226,9 @@ void TBaseSorting::FreshHeader() {
 }
 
 bool TBaseSorting::ReadHeader() {
-  map_.Read(header_.data(), 0, kSortHeaderSize);
+  const bool intact = ReadSealedHeader(map_, header_);
   if (map_.Errors() != 0) return false;
-  if (Crc16(header_.data(), kSxHeaderCrc) != LoadLE16(header_.data() + kSxHeaderCrc)) {
+  if (!intact) {
     errors_ |= ErrCorrupt;
     return false;
   }
@@ -571,8 +571,7 @@ void TBaseSorting::Write() {
   SetU32(kSxTrieRoot, written[0]);
   StoreDouble(header_.data() + kSxModified, Now());
   header_[kSxReserved] = 0;
-  StoreLE16(header_.data() + kSxHeaderCrc, Crc16(header_.data(), kSxHeaderCrc));
-  map_.Write(header_.data(), 0, kSortHeaderSize);
+  WriteSealedHeader(map_, header_);
   name_ = name;
 }
 

@@ -21,6 +21,7 @@
 
 #include "bases/HolderSortIndex.h"
 #include "records/GameTypes.h"
+#include "storage/Errors.h"
 #include "storage/FileMapping.h"
 #include "strings/StringSet.h"
 
@@ -47,9 +48,6 @@ constexpr std::uint32_t kSortHeaderSize = kSxHeaderCrc + 2;
 static_assert(kSortHeaderSize == 67);
 constexpr std::uint32_t kSortKeyElements = 8;
 constexpr std::uint32_t kTrieItemSize = 4 + 4 + 4;
-
-// The stored layout offsets disagree with the name length and the entry count.
-constexpr std::uint32_t ErrSortLayout = 0x10000000;
 
 struct TSortRange {
   std::uint32_t First = 0, Last = 0;  // (0, 0): nothing
@@ -81,6 +79,7 @@ class TBaseSorting : public THolderSortIndex {
  public:
   TBaseSorting();
   ~TBaseSorting() override;
+  TBaseSorting* Sorting() override { return this; }
   TBaseSorting(const TBaseSorting&) = delete;
   TBaseSorting& operator=(const TBaseSorting&) = delete;
 

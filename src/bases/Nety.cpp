@@ -45,12 +45,6 @@ TRegionWord TNetHeader::RegionWord() const {
 std::uint32_t TNetHeader::StartSize() const {
   return LoadLE32(&Bytes[kNhStartSize]);
 }
-std::uint16_t TNetHeader::HeaderCrc() const {
-  return static_cast<std::uint16_t>(Bytes[kNhHeaderCrc] | Bytes[kNhHeaderCrc + 1] << 8);
-}
-std::uint16_t TNetHeader::ComputeCrc() const {
-  return Crc16(Bytes.data(), kNhHeaderCrc);
-}
 
 TMatrix TNetHeader::StartCells() const {
   const std::uint32_t n = std::min(StartSize(), kNetStartCells);
@@ -94,12 +88,6 @@ void TNetHeader::SetDescription(const std::string& text) {
   std::memcpy(&Bytes[kNhDescription], text.data(), n);
 }
 
-void TNetHeader::Seal() {
-  const std::uint16_t crc = ComputeCrc();
-  Bytes[kNhHeaderCrc] = static_cast<std::uint8_t>(crc);
-  Bytes[kNhHeaderCrc + 1] = static_cast<std::uint8_t>(crc >> 8);
-}
-
 // ---------------------------------------------------------------------------------------------
 // TNetyFile
 
@@ -132,8 +120,7 @@ void TNetyFile::ComputeStartSymmetry() {
 bool TNetyFile::Open(const std::string& fileName) {
   const bool ok = TMap::Open(fileName);
   if (!active_) return ok;
-  Read(header_.Bytes.data(), 0, kNetHeaderSize);
-  if (header_.ComputeCrc() != header_.HeaderCrc()) MarkCorrupt();
+  if (!ReadSealedHeader(*this, header_.Bytes)) MarkCorrupt();
   // Every record the header counts must lie inside the file, so that no read leaves it.
   const std::uint64_t needed =
       kNetRecordBase + (static_cast<std::uint64_t>(header_.NodeCount()) + 1) * kNetRecordSize;
@@ -161,8 +148,7 @@ bool TNetyFile::CreateNew(const std::string& fileName) {
 void TNetyFile::WriteHeader() {
   if (!active_ || readOnly_) return;
   header_.SetModified(Now());
-  header_.Seal();
-  Write(header_.Bytes.data(), 0, kNetHeaderSize);
+  WriteSealedHeader(*this, header_.Bytes);
   RefreshNodeBase();
 }
 

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "board/PointTypes.h"
+#include "board/SealedHeader.h"
 #include "board/SymmetryFunctions.h"
+#include "storage/ByteOrder.h"
 #include "storage/FileMapping.h"
 
 namespace kessaro {
@@ -64,21 +66,10 @@ struct NetRecord {
   std::uint32_t Index = 0;
   std::array<std::uint8_t, kNetRecordSize> Bytes{};
 
-  std::uint32_t U32(std::size_t at) const {
-    return static_cast<std::uint32_t>(Bytes[at]) | static_cast<std::uint32_t>(Bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(Bytes[at + 2]) << 16 |
-           static_cast<std::uint32_t>(Bytes[at + 3]) << 24;
-  }
-  std::uint16_t U16(std::size_t at) const {
-    return static_cast<std::uint16_t>(Bytes[at] | Bytes[at + 1] << 8);
-  }
-  void SetU32(std::size_t at, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i) Bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  }
-  void SetU16(std::size_t at, std::uint16_t v) {
-    Bytes[at] = static_cast<std::uint8_t>(v);
-    Bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-  }
+  std::uint32_t U32(std::size_t at) const { return LoadLE32(&Bytes[at]); }
+  std::uint16_t U16(std::size_t at) const { return LoadLE16(&Bytes[at]); }
+  void SetU32(std::size_t at, std::uint32_t v) { StoreLE32(&Bytes[at], v); }
+  void SetU16(std::size_t at, std::uint16_t v) { StoreLE16(&Bytes[at], v); }
 
   // Move node
   std::uint32_t Parent() const { return U32(0); }
@@ -154,8 +145,8 @@ class TNetHeader {
   // The stored start cells, at most as many as the field holds.
   TMatrix StartCells() const;
   std::string Description() const;
-  std::uint16_t HeaderCrc() const;
-  std::uint16_t ComputeCrc() const;
+  std::uint16_t HeaderCrc() const { return StoredHeaderCheck(Bytes); }
+  bool Intact() const { return HeaderIntact(Bytes); }
 
   void SetCreated(double v);
   void SetModified(double v);
@@ -166,7 +157,7 @@ class TNetHeader {
   bool SetStartPosition(const TMatrix& cells);
   // Cut to 987 bytes so that the zero end always fits.
   void SetDescription(const std::string& text);
-  void Seal();  // HeaderCrc := CRC-16 of bytes 0-2346
+  void Seal() { SealHeader(Bytes); }  // HeaderCrc := CRC-16 of bytes 0-2346
 };
 
 class TNetyFile : public TMap {

@@ -8,6 +8,7 @@
 #include "board/CheckSum.h"
 #include "board/HashFunc.h"
 #include "board/PositionFunc.h"
+#include "board/SealedHeader.h"
 #include "platform/FileCommit.h"
 #include "storage/ByteOrder.h"
 
@@ -76,12 +77,9 @@ void TPosHeader::Encode(std::uint8_t* b) {
   StoreLE32(b + kPhFirstTable, FirstTable);
   StoreLE32(b + kPhFirstFree, FirstFree);
   std::copy(Reserved2.begin(), Reserved2.end(), b + 28);
-  HeaderCrc = ComputeCrc(b);
-  StoreLE16(b + kPhHeaderCrc, HeaderCrc);
-}
-
-std::uint16_t TPosHeader::ComputeCrc(const std::uint8_t* b) {
-  return Crc16(b, kPhHeaderCrc);
+  const std::span<std::uint8_t> image(b, kPosHeaderSize);
+  SealHeader(image);
+  HeaderCrc = StoredHeaderCheck(image);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -164,9 +162,9 @@ bool TCustomPositionBase::Open(const std::string& fileName) {
     return active_;
   }
   std::uint8_t bytes[kPosHeaderSize] = {};
-  Read(bytes, 0, kPosHeaderSize);
+  const bool intact = ReadSealedHeader(*this, bytes);
   header_.Decode(bytes);
-  if (LogicalDataSize() < kPosHeaderSize || TPosHeader::ComputeCrc(bytes) != header_.HeaderCrc) {
+  if (LogicalDataSize() < kPosHeaderSize || !intact) {
     // The chains cannot be trusted; the tables are found again by their own checksums, the
     // free space is given up.
     MarkCorrupt();
@@ -512,28 +510,40 @@ void TCustomPositionBase::Release(std::uint32_t index, std::uint32_t size) {
   freeBySize_[blockSize].push_back(std::prev(free_.end()));
 }
 
+bool TCustomPositionBase::ReadCheckedBlock(std::uint32_t index, std::uint32_t headSize,
+                                           TBlockSize sizeOf, std::vector<std::uint8_t>& out) {
+  std::uint8_t head[kPosRecordHeadSize + 2];
+  if (headSize > sizeof head || !ValidBlock(index, headSize)) {
+    MarkCorrupt();
+    return false;
+  }
+  Read(head, std::int64_t{index} * 4, headSize);
+  const std::uint32_t total = sizeOf(head);
+  if (total == 0 || !ValidBlock(index, total)) {
+    MarkCorrupt();
+    return false;
+  }
+  out.resize(total);
+  Read(out.data(), std::int64_t{index} * 4, total);
+  if (Crc16(out.data() + 2, total - 2) != LoadLE16(out.data())) {
+    MarkCorrupt();
+    return false;
+  }
+  return true;
+}
+
 bool TCustomPositionBase::ReadPositionRecord(std::uint32_t index, TPosRecord& out) {
   out = TPosRecord{};
   out.Index = index;
-  std::uint8_t head[kPosRecordHeadSize + 2];
-  if (!ValidBlock(index, sizeof head)) {
-    MarkCorrupt();
-    return false;
-  }
-  Read(head, std::int64_t{index} * 4, sizeof head);
-  const std::uint32_t d = LoadLE16(head + 2);
-  const std::uint32_t p = (LoadLE16(head + 4) & 0x3FFFu) + kBoardPositionHeaderSize;
-  const std::uint32_t total = kPosRecordHeadSize + p + d;
-  if (!ValidBlock(index, total)) {
-    MarkCorrupt();
-    return false;
-  }
-  std::vector<std::uint8_t> b(total);
-  Read(b.data(), std::int64_t{index} * 4, total);
-  if (Crc16(b.data() + 2, total - 2) != LoadLE16(b.data())) {
-    MarkCorrupt();
-    return false;
-  }
+  // Check value, data length d, then the stored position whose header gives its size p.
+  const auto sizeOf = [](const std::uint8_t* head) -> std::uint32_t {
+    const std::uint32_t d = LoadLE16(head + 2);
+    const std::uint32_t p = (LoadLE16(head + 4) & 0x3FFFu) + kBoardPositionHeaderSize;
+    return kPosRecordHeadSize + p + d;
+  };
+  std::vector<std::uint8_t> b;
+  if (!ReadCheckedBlock(index, kPosRecordHeadSize + 2, sizeOf, b)) return false;
+  const std::uint32_t p = (LoadLE16(b.data() + 4) & 0x3FFFu) + kBoardPositionHeaderSize;
   out.Position.assign(b.begin() + kPosRecordHeadSize, b.begin() + kPosRecordHeadSize + p);
   out.Data.assign(b.begin() + kPosRecordHeadSize + p, b.end());
   return true;
@@ -541,24 +551,14 @@ bool TCustomPositionBase::ReadPositionRecord(std::uint32_t index, TPosRecord& ou
 
 bool TCustomPositionBase::ReadTagList(std::uint32_t index, TPosTags& out) {
   out.clear();
-  std::uint8_t head[kPosRecordHeadSize];
-  if (!ValidBlock(index, sizeof head)) {
-    MarkCorrupt();
-    return false;
-  }
-  Read(head, std::int64_t{index} * 4, sizeof head);
-  const std::uint32_t n = LoadLE16(head + 2);
-  const std::uint32_t total = kPosRecordHeadSize + kPosTagSize * n;
-  if (n == 0 || !ValidBlock(index, total)) {
-    MarkCorrupt();
-    return false;
-  }
-  std::vector<std::uint8_t> b(total);
-  Read(b.data(), std::int64_t{index} * 4, total);
-  if (Crc16(b.data() + 2, total - 2) != LoadLE16(b.data())) {
-    MarkCorrupt();
-    return false;
-  }
+  // Check value, count n (never 0), n items.
+  const auto sizeOf = [](const std::uint8_t* head) -> std::uint32_t {
+    const std::uint32_t n = LoadLE16(head + 2);
+    return n == 0 ? 0 : kPosRecordHeadSize + kPosTagSize * n;
+  };
+  std::vector<std::uint8_t> b;
+  if (!ReadCheckedBlock(index, kPosRecordHeadSize, sizeOf, b)) return false;
+  const std::uint32_t n = LoadLE16(b.data() + 2);
   out.resize(n);
   for (std::uint32_t i = 0; i < n; ++i) {
     out[i].Tag = LoadLE32(b.data() + kPosRecordHeadSize + kPosTagSize * i);

@@ -78,7 +78,6 @@ struct TPosHeader {
   void Decode(const std::uint8_t* bytes);
   // Encodes with a fresh HeaderCrc (stored into the field as well).
   void Encode(std::uint8_t* bytes);
-  static std::uint16_t ComputeCrc(const std::uint8_t* bytes);
 };
 
 struct TPosTable {
@@ -174,6 +173,12 @@ class TCustomPositionBase : public TSaveMap {
   // The block lies after the header, inside the data and outside every table.
   bool ValidBlock(std::uint64_t index, std::uint64_t size) const;
   bool OverlapsTable(std::uint64_t begin, std::uint64_t end) const;
+  // Reads a record or tag list: its first `headSize` bytes give its whole size through
+  // `sizeOf` (0 for a head that describes no block); the block must be valid and its leading
+  // CRC-16 must cover the rest. False (and ErrCorrupt) otherwise.
+  using TBlockSize = std::uint32_t (*)(const std::uint8_t* head);
+  bool ReadCheckedBlock(std::uint32_t index, std::uint32_t headSize, TBlockSize sizeOf,
+                        std::vector<std::uint8_t>& out);
   std::uint32_t ReadWord(std::uint32_t wordIndex);
   void WriteWord(std::uint32_t wordIndex, std::uint32_t value);
   void SetBucket(TPosTable& table, std::uint16_t bucket, std::uint32_t value);

@@ -9,11 +9,6 @@
 namespace kessaro {
 namespace {
 
-std::uint32_t LoadLE24(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16;
-}
-
 constexpr std::uint32_t kMaxOverflow = kStatOverflowBit;
 
 bool FitsCell(const StatTriple& t) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "board/CheckSum.h"
+#include "board/SealedHeader.h"
 #include "platform/DateTime.h"
 #include "storage/ByteOrder.h"
 
@@ -34,28 +35,17 @@ TSubBase::~TSubBase() {
 }
 
 std::uint32_t TSubBase::U32(std::uint32_t at) const {
-  return static_cast<std::uint32_t>(header_[at]) |
-         static_cast<std::uint32_t>(header_[at + 1]) << 8 |
-         static_cast<std::uint32_t>(header_[at + 2]) << 16 |
-         static_cast<std::uint32_t>(header_[at + 3]) << 24;
+  return LoadLE32(&header_[at]);
 }
 
 void TSubBase::SetU32(std::uint32_t at, std::uint32_t v) {
-  for (std::uint32_t i = 0; i < 4; ++i) header_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  StoreLE32(&header_[at], v);
 }
 
 bool TSubBase::Open(const std::string& fileName) {
   const bool ok = TMap::Open(fileName);
   if (!active_) return ok;
-  header_.fill(0);
-  if (DataSize() < kSubBaseHeaderSize) {
-    errors_ |= ErrFormat;
-  } else {
-    Read(header_.data(), 0, kSubBaseHeaderSize);
-    const std::uint16_t stored =
-        static_cast<std::uint16_t>(header_[kSbHeaderCrc] | header_[kSbHeaderCrc + 1] << 8);
-    if (Crc16(header_.data(), kSbHeaderCrc) != stored) MarkCorrupt();
-  }
+  LoadSealedHeader(*this, header_);
   if (errors_ == 0) LoadBitFields();
   if (errors_ == 0 && HasMask()) CreateMask();
   if (errors_ != 0) {
@@ -102,10 +92,7 @@ bool TSubBase::CreateNew(const std::string& fileName) {
 
 void TSubBase::WriteHeader() {
   StoreDouble(&header_[kSbModified], Now());
-  const std::uint16_t crc = Crc16(header_.data(), kSbHeaderCrc);
-  header_[kSbHeaderCrc] = static_cast<std::uint8_t>(crc);
-  header_[kSbHeaderCrc + 1] = static_cast<std::uint8_t>(crc >> 8);
-  Write(header_.data(), 0, kSubBaseHeaderSize);
+  WriteSealedHeader(*this, header_);
 }
 
 void TSubBase::Close() {

@@ -9,6 +9,7 @@
 #include "bases/VarsBase.h"
 #include "board/CheckSum.h"
 #include "board/PositionFunc.h"
+#include "board/SealedHeader.h"
 #include "platform/DateTime.h"
 #include "records/BoardFormFunc.h"
 #include "records/GameFunc.h"
@@ -47,20 +48,15 @@ TSubNety::~TSubNety() {
 }
 
 std::uint32_t TSubNety::U32(std::uint32_t at) const {
-  return static_cast<std::uint32_t>(header_[at]) |
-         static_cast<std::uint32_t>(header_[at + 1]) << 8 |
-         static_cast<std::uint32_t>(header_[at + 2]) << 16 |
-         static_cast<std::uint32_t>(header_[at + 3]) << 24;
+  return LoadLE32(&header_[at]);
 }
 
 std::int64_t TSubNety::I64(std::uint32_t at) const {
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = v << 8 | header_[at + static_cast<std::uint32_t>(i)];
-  return static_cast<std::int64_t>(v);
+  return static_cast<std::int64_t>(LoadLE64(&header_[at]));
 }
 
 void TSubNety::SetU32(std::uint32_t at, std::uint32_t v) {
-  for (std::uint32_t i = 0; i < 4; ++i) header_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  StoreLE32(&header_[at], v);
 }
 
 std::string TSubNety::Text(std::uint32_t at) const {
@@ -75,8 +71,7 @@ void TSubNety::SetText(std::uint32_t at, const std::string& text) {
 
 void TSubNety::SetTotals(std::int64_t variations, std::int64_t games, std::int64_t moves) {
   const auto put = [this](std::uint32_t at, std::int64_t v) {
-    for (std::uint32_t i = 0; i < 8; ++i)
-      header_[at + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) >> (8 * i));
+    StoreLE64(&header_[at], static_cast<std::uint64_t>(v));
   };
   put(kSnTotalVariations, variations);
   put(kSnTotalGames, games);
@@ -96,15 +91,7 @@ double TSubNety::Modified() const {
 bool TSubNety::Open(const std::string& fileName) {
   const bool ok = TMap::Open(fileName);
   if (!active_) return ok;
-  header_.fill(0);
-  if (DataSize() < kSubNetHeaderSize) {
-    errors_ |= ErrFormat;
-  } else {
-    Read(header_.data(), 0, kSubNetHeaderSize);
-    const std::uint16_t stored =
-        static_cast<std::uint16_t>(header_[kSnHeaderCrc] | header_[kSnHeaderCrc + 1] << 8);
-    if (Crc16(header_.data(), kSnHeaderCrc) != stored) MarkCorrupt();
-  }
+  LoadSealedHeader(*this, header_);
   if (errors_ != 0) {
     Close();
     return false;
@@ -123,10 +110,7 @@ bool TSubNety::CreateNew(const std::string& fileName) {
 
 void TSubNety::WriteHeader() {
   StoreDouble(&header_[kSnModified], Now());
-  const std::uint16_t crc = Crc16(header_.data(), kSnHeaderCrc);
-  header_[kSnHeaderCrc] = static_cast<std::uint8_t>(crc);
-  header_[kSnHeaderCrc + 1] = static_cast<std::uint8_t>(crc >> 8);
-  Write(header_.data(), 0, kSubNetHeaderSize);
+  WriteSealedHeader(*this, header_);
 }
 
 void TSubNety::Close() {
@@ -237,6 +221,12 @@ void TSubNety::ReleaseBitFields() {
   if (!readOnly_) return;
   selection_.reset();
   gameEnds_.reset();
+}
+
+bool TSubNety::Rewind() {
+  TakeErrors();
+  if (!active_ || net_ == nullptr || subBase_ == nullptr) return false;
+  return EnsureBitFields();
 }
 
 bool TSubNety::EnsureBitFields() {

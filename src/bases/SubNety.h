@@ -73,6 +73,11 @@ class TSubNety : public TMap {
   void SetVarsBase(TVarsBase* vars) { vars_ = vars; }
   bool LoadBitFields();
   void ReleaseBitFields();
+  // Back to the start of the net before a window opens it: stale error bits of the sub-net,
+  // its net and its sub base are dropped and the bit fields a selection needs are loaded, so
+  // that the window's first expansion starts clean. False when the sub-net is not open and
+  // attached or its bit fields cannot be loaded.
+  bool Rewind();
 
   TSymmetry CombinedSymmetry(const TSequence* node) const;
   void ExpandRoot(TSequence* root);

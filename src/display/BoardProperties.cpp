@@ -11,6 +11,7 @@
 
 #include "display/GraphicScaling.h"
 #include "platform/UserHome.h"
+#include "storage/ByteOrder.h"
 
 namespace kessaro {
 
@@ -35,18 +36,13 @@ int RoundEven(double v) {
   return static_cast<int>(std::nearbyint(v));
 }
 
+// The font record's fields are signed 32-bit integers.
 void PutInt32(std::uint8_t* p, std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  p[0] = static_cast<std::uint8_t>(u);
-  p[1] = static_cast<std::uint8_t>(u >> 8);
-  p[2] = static_cast<std::uint8_t>(u >> 16);
-  p[3] = static_cast<std::uint8_t>(u >> 24);
+  StoreLE32(p, static_cast<std::uint32_t>(v));
 }
 
 std::int32_t GetInt32(const std::uint8_t* p) {
-  return static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-      (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+  return static_cast<std::int32_t>(LoadLE32(p));
 }
 
 std::string ProgramFile(const char* name) {

@@ -47,6 +47,19 @@ std::unique_ptr<TRegistryKey> TMemoryKey::OpenSubKey(const std::string& path, bo
 
 }  // namespace
 
+TRegValue DwordValue(std::uint32_t number) {
+  TRegValue v{rtDword, std::vector<std::uint8_t>(4)};
+  for (int i = 0; i < 4; ++i) v.Data[i] = static_cast<std::uint8_t>(number >> (8 * i));
+  return v;
+}
+
+std::optional<std::uint32_t> DwordNumber(const std::vector<std::uint8_t>& data) {
+  if (data.size() != 4) return std::nullopt;
+  std::uint32_t number = 0;
+  for (int i = 3; i >= 0; --i) number = number << 8 | data[i];
+  return number;
+}
+
 std::vector<std::string> SplitKeyPath(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
@@ -73,10 +86,8 @@ std::unique_ptr<TRegistryKey> OpenKeyForWrite(TRegistryKey& parent, const std::s
 
 std::uint32_t ReadInteger(const TRegistryKey& key, const std::string& name, std::uint32_t def) {
   auto v = key.QueryValue(name);
-  if (!v || v->Type != rtDword || v->Data.size() != 4) return def;
-  return static_cast<std::uint32_t>(v->Data[0]) | (static_cast<std::uint32_t>(v->Data[1]) << 8) |
-         (static_cast<std::uint32_t>(v->Data[2]) << 16) |
-         (static_cast<std::uint32_t>(v->Data[3]) << 24);
+  if (!v || v->Type != rtDword) return def;
+  return DwordNumber(v->Data).value_or(def);
 }
 
 bool ReadBool(const TRegistryKey& key, const std::string& name, bool def) {
@@ -107,10 +118,7 @@ std::size_t ReadBinary(const TRegistryKey& key, const std::string& name, void* b
 }
 
 void WriteInteger(TRegistryKey& key, const std::string& name, std::uint32_t value) {
-  TRegValue v{rtDword,
-              {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-               static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
-  key.SetValue(name, v);
+  key.SetValue(name, DwordValue(value));
 }
 
 void WriteBool(TRegistryKey& key, const std::string& name, bool value) {

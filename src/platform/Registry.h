@@ -21,6 +21,12 @@ struct TRegValue {
   friend bool operator==(const TRegValue&, const TRegValue&) = default;
 };
 
+// A DWORD value's data is its number as four little-endian bytes. The platform floor lies
+// below the stored-format toolkit, so the registry keeps this one pair of its own.
+TRegValue DwordValue(std::uint32_t number);
+// The number of a DWORD value's data; nullopt unless it is four bytes.
+std::optional<std::uint32_t> DwordNumber(const std::vector<std::uint8_t>& data);
+
 // One open key. Subkey paths use "\\" between names; "" names the key's default value.
 class TRegistryKey {
  public:
@@ -30,6 +36,10 @@ class TRegistryKey {
   virtual bool DeleteValue(const std::string& name) = 0;
   // nullptr when the subkey is missing and `create` is off, or cannot be made.
   virtual std::unique_ptr<TRegistryKey> OpenSubKey(const std::string& path, bool create) = 0;
+  // Whether the settings store could be read, and whether changes can be written to it; the
+  // workspace tells the user when they cannot.
+  virtual bool Opened() const { return true; }
+  virtual bool Writable() const { return true; }
 };
 
 // Opening a subkey for reading or for writing: both create it when it is missing.

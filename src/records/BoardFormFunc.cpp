@@ -158,9 +158,8 @@ void SetMove(TSequence* node, TMoveWord moveWord, std::uint8_t annotationByte, s
              TNodeData* data) {
   node->Point = moveWord & kPointMask;
   node->Annotations = {static_cast<std::uint8_t>((moveWord & kLadderFlag) ? 1 : 0),
-                       static_cast<std::uint8_t>((moveWord & kTenukiFlag) ? 1 : 0),
-                       static_cast<std::uint8_t>(annotationByte / 13),
-                       static_cast<std::uint8_t>(annotationByte % 13)};
+                       static_cast<std::uint8_t>((moveWord & kTenukiFlag) ? 1 : 0), 0, 0};
+  SetNodeAnnotationByte(*node, annotationByte);
   node->Data = data;
   node->Kind = kind;
   if (!(moveWord & kWhiteBit)) node->Flags |= sfBlack;
@@ -233,6 +232,32 @@ void ReleaseTree(TSequence* node) {
   if (!node) return;
   ReleaseChildrenAndSiblings(node);
   ReleaseNode(node);
+}
+
+void CutChild(TSequence* child) {
+  if (!child) return;
+  if (TSequence* parent = child->ParentNode) {
+    TSequence** link = &parent->FirstChild;
+    while (*link && *link != child) link = &(*link)->NextSibling;
+    if (*link) *link = child->NextSibling;
+  }
+  child->NextSibling = nullptr;
+  child->ParentNode = nullptr;
+}
+
+void ReleaseChild(TSequence* child) {
+  CutChild(child);
+  ReleaseTree(child);
+}
+
+std::uint8_t NodeAnnotationByte(const TSequence& node) {
+  return JoinAnnotationByte({node.Annotations[2], node.Annotations[3]});
+}
+
+void SetNodeAnnotationByte(TSequence& node, std::uint8_t byte) {
+  const TAnnotationPair pair = SplitAnnotationByte(byte);
+  node.Annotations[2] = pair.Move;
+  node.Annotations[3] = pair.Position;
 }
 
 void ClearRoot(TSequence* root) {

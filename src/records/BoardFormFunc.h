@@ -29,8 +29,34 @@ TSequence* AddNodeAfter(TSequence* sibling, std::uint16_t point, const std::stri
 void ReleaseNode(TSequence* node);
 // Frees node, its subtree and its following siblings with theirs, and unlinks it.
 void ReleaseTree(TSequence* node);
+// Takes child (with its subtree) out of its parent's list of children, keeping its siblings.
+void CutChild(TSequence* child);
+// Cuts child out and frees it with its subtree.
+void ReleaseChild(TSequence* child);
 // Frees everything below and beside the root and its own data; the record itself stays.
 void ClearRoot(TSequence* root);
+
+// The annotation byte of the position base and the nets: move annotation * 13 + position
+// annotation (0-16 and 0-12). A byte past the largest pair (a damaged file) means none.
+constexpr int kPositionAnnotations = 13;
+constexpr int kMoveAnnotations = 17;
+struct TAnnotationPair {
+  std::uint8_t Move = 0;
+  std::uint8_t Position = 0;
+  friend bool operator==(const TAnnotationPair&, const TAnnotationPair&) = default;
+};
+constexpr TAnnotationPair SplitAnnotationByte(std::uint8_t byte) {
+  if (byte >= kMoveAnnotations * kPositionAnnotations) return {};
+  return {static_cast<std::uint8_t>(byte / kPositionAnnotations),
+          static_cast<std::uint8_t>(byte % kPositionAnnotations)};
+}
+constexpr std::uint8_t JoinAnnotationByte(TAnnotationPair pair) {
+  if (pair.Move >= kMoveAnnotations || pair.Position >= kPositionAnnotations) return 0;
+  return static_cast<std::uint8_t>(pair.Move * kPositionAnnotations + pair.Position);
+}
+// A node's move and position annotations (Annotations[2] and [3]) to and from the byte.
+std::uint8_t NodeAnnotationByte(const TSequence& node);
+void SetNodeAnnotationByte(TSequence& node, std::uint8_t byte);
 
 // Keeps, for each point, only the last item that names it, in the order of those items.
 void RemoveDuplicateModifiers(APositionModifier& list);

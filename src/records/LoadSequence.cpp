@@ -33,70 +33,142 @@ bool IsLetter(std::uint8_t c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// The properties the reader knows, by the code it acts on. A table lists each code's short
+// and long identifier in code order, which the static_asserts below hold it to.
+enum TRootProperty : int {
+  rpNone,
+  rpCharset,
+  rpApplication,
+  rpAnalysis,
+  rpGameName,
+  rpGameComment,
+  rpComment,
+  rpPlayerBlack,
+  rpPlayerWhite,
+  rpBlackRank,
+  rpWhiteRank,
+  rpBlackTeam,
+  rpWhiteTeam,
+  rpResult,
+  rpEvent,
+  rpPlace,
+  rpRound,
+  rpRules,
+  rpSource,
+  rpDate,
+  rpTime,
+  rpGameTime,
+  rpOverTime,
+  rpUser,
+  rpKomi,
+  rpHandicap,
+  rpSize,
+  rpCopyright,
+  rpFileFormat,
+  rpGame,
+  rpIdentifier,
+  rpOpening,
+  rpView,
+  rpAddBlack,
+  rpAddWhite,
+  rpAddEmpty,
+  rpBlack,
+  rpWhite,
+  rpCount
+};
+
+enum TNodeProperty : int {
+  npNone,
+  npBlack,
+  npWhite,
+  npBlackTimeLeft,
+  npWhiteTimeLeft,
+  npComment,
+  npNodeName,
+  npLabel,
+  npTriangle,
+  npAddBlack,
+  npAddWhite,
+  npAddEmpty,
+  npTerritoryBlack,
+  npTerritoryWhite,
+  npCount
+};
+
 struct TPropertyName {
+  int Code;
   std::string_view Short;
   std::string_view Long;
 };
 
-// Root properties; the index is the code the reader acts on.
+// Root properties.
 constexpr TPropertyName kRootProperties[] = {
-    {"", ""},
-    {"CA", "CHARSET"},
-    {"AP", "APPLICATION"},
-    {"AN", ""},
-    {"GN", "GAMENAME"},
-    {"GC", "GAMECOMMENT"},
-    {"C", "COMMENT"},
-    {"PB", "PLAYERBLACK"},
-    {"PW", "PLAYERWHITE"},
-    {"BR", "BLACKRANK"},
-    {"WR", "WHITERANK"},
-    {"BT", "BLACKTEAM"},
-    {"WT", "WHITETEAM"},
-    {"RE", "RESULT"},
-    {"EV", "EVENT"},
-    {"PC", "PLACE"},
-    {"RO", "ROUND"},
-    {"RU", "RULES"},
-    {"SO", "SOURCE"},
-    {"DT", "DATE"},
-    {"TM", "TIME"},
-    {"GT", ""},
-    {"OT", "OVERTIME"},
-    {"US", "USER"},
-    {"KM", "KOMI"},
-    {"HA", "HANDICAP"},
-    {"SZ", "SIZE"},
-    {"CP", "COPYRIGHT"},
-    {"FF", "FILEFORMAT"},
-    {"GM", "GAME"},
-    {"ID", ""},
-    {"ON", ""},
-    {"VW", "VIEW"},
-    {"AB", "ADDBLACK"},
-    {"AW", "ADDWHITE"},
-    {"AE", "ADDEMPTY"},
-    {"B", "BLACK"},
-    {"W", "WHITE"},
+    {rpNone, "", ""},
+    {rpCharset, "CA", "CHARSET"},
+    {rpApplication, "AP", "APPLICATION"},
+    {rpAnalysis, "AN", ""},
+    {rpGameName, "GN", "GAMENAME"},
+    {rpGameComment, "GC", "GAMECOMMENT"},
+    {rpComment, "C", "COMMENT"},
+    {rpPlayerBlack, "PB", "PLAYERBLACK"},
+    {rpPlayerWhite, "PW", "PLAYERWHITE"},
+    {rpBlackRank, "BR", "BLACKRANK"},
+    {rpWhiteRank, "WR", "WHITERANK"},
+    {rpBlackTeam, "BT", "BLACKTEAM"},
+    {rpWhiteTeam, "WT", "WHITETEAM"},
+    {rpResult, "RE", "RESULT"},
+    {rpEvent, "EV", "EVENT"},
+    {rpPlace, "PC", "PLACE"},
+    {rpRound, "RO", "ROUND"},
+    {rpRules, "RU", "RULES"},
+    {rpSource, "SO", "SOURCE"},
+    {rpDate, "DT", "DATE"},
+    {rpTime, "TM", "TIME"},
+    {rpGameTime, "GT", ""},
+    {rpOverTime, "OT", "OVERTIME"},
+    {rpUser, "US", "USER"},
+    {rpKomi, "KM", "KOMI"},
+    {rpHandicap, "HA", "HANDICAP"},
+    {rpSize, "SZ", "SIZE"},
+    {rpCopyright, "CP", "COPYRIGHT"},
+    {rpFileFormat, "FF", "FILEFORMAT"},
+    {rpGame, "GM", "GAME"},
+    {rpIdentifier, "ID", ""},
+    {rpOpening, "ON", ""},
+    {rpView, "VW", "VIEW"},
+    {rpAddBlack, "AB", "ADDBLACK"},
+    {rpAddWhite, "AW", "ADDWHITE"},
+    {rpAddEmpty, "AE", "ADDEMPTY"},
+    {rpBlack, "B", "BLACK"},
+    {rpWhite, "W", "WHITE"},
 };
 
 // Node properties.
 constexpr TPropertyName kNodeProperties[] = {
-    {"", ""},
-    {"B", "BLACK"},
-    {"W", "WHITE"},
-    {"BL", "BLACKTIMELEFT"},
-    {"WL", "WHITETIMELEFT"},
-    {"C", "COMMENT"},
-    {"N", "NODE"},
-    {"LB", ""},
-    {"TR", ""},
-    {"AB", "ADDBLACK"},
-    {"AW", "ADDWHITE"},
-    {"AE", "ADDEMPTY"},
-    {"TB", ""},
-    {"TW", ""},
+    {npNone, "", ""},
+    {npBlack, "B", "BLACK"},
+    {npWhite, "W", "WHITE"},
+    {npBlackTimeLeft, "BL", "BLACKTIMELEFT"},
+    {npWhiteTimeLeft, "WL", "WHITETIMELEFT"},
+    {npComment, "C", "COMMENT"},
+    {npNodeName, "N", "NODE"},
+    {npLabel, "LB", ""},
+    {npTriangle, "TR", ""},
+    {npAddBlack, "AB", "ADDBLACK"},
+    {npAddWhite, "AW", "ADDWHITE"},
+    {npAddEmpty, "AE", "ADDEMPTY"},
+    {npTerritoryBlack, "TB", ""},
+    {npTerritoryWhite, "TW", ""},
 };
+
+template <std::size_t N>
+constexpr bool InCodeOrder(const TPropertyName (&table)[N]) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (table[i].Code != static_cast<int>(i)) return false;
+  return true;
+}
+static_assert(std::size(kRootProperties) == rpCount && InCodeOrder(kRootProperties));
+static_assert(std::size(kNodeProperties) == npCount && InCodeOrder(kNodeProperties));
 
 // Identifiers are short: compared inline rather than through memcmp.
 bool SameName(std::string_view a, std::string_view b) {
@@ -548,7 +620,7 @@ class TGameParser {
         continue;
       }
       if (options_ & IgnoreGameInfo) continue;
-      if ((options_ & IgnoreComments) && code == 6) continue;
+      if ((options_ & IgnoreComments) && code == rpComment) continue;
       ApplyRootProperty(root, code, value);
     }
   }
@@ -557,104 +629,104 @@ class TGameParser {
     TGameInfo& info = game_->Info;
     long long number = 0;
     switch (code) {
-      case 1: {
+      case rpCharset: {
         std::string upper = v;
         for (auto& c : upper)
           if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         game_->Charset = CharsetFromIdentifier(upper).value_or(0);
         break;
       }
-      case 3:
+      case rpAnalysis:
         SetText(info.Analysis, v);
         break;
-      case 4:
+      case rpGameName:
         SetText(info.GameName, v);
         break;
-      case 5:
-      case 6:
+      case rpGameComment:
+      case rpComment:
         AppendGameComment(v);
         break;
-      case 7:
+      case rpPlayerBlack:
         SetText(info.BlackPlayer, v);
         break;
-      case 8:
+      case rpPlayerWhite:
         SetText(info.WhitePlayer, v);
         break;
-      case 9:
+      case rpBlackRank:
         SetText(info.BlackRank, v);
         break;
-      case 10:
+      case rpWhiteRank:
         SetText(info.WhiteRank, v);
         break;
-      case 11:
+      case rpBlackTeam:
         SetText(info.BlackTeam, v);
         break;
-      case 12:
+      case rpWhiteTeam:
         SetText(info.WhiteTeam, v);
         break;
-      case 13:
+      case rpResult:
         SetText(info.Result, v);
         break;
-      case 14:
+      case rpEvent:
         SetText(info.Event, v);
         break;
-      case 15:
+      case rpPlace:
         SetText(info.Place, v);
         break;
-      case 16:
+      case rpRound:
         SetText(info.Round, v);
         break;
-      case 17:
+      case rpRules:
         SetText(info.Rules, v);
         break;
-      case 18:
+      case rpSource:
         if (!info.Sources.empty()) SetText(info.Sources.front().Name, v);
         break;
-      case 19:
+      case rpDate:
         game_->Date = DateFromText(v);
         SetText(info.DateString, v);
         break;
-      case 20:
-      case 21:
+      case rpTime:
+      case rpGameTime:
         SetText(info.GameTime, v);
         break;
-      case 22:
+      case rpOverTime:
         SetText(info.OverTime, v);
         break;
-      case 23:
+      case rpUser:
         SetText(info.RecorderName, v);
         break;
-      case 24:
+      case rpKomi:
         SetKomi(v);
         break;
-      case 25:
+      case rpHandicap:
         if (ParseInt(v, number))
           game_->Handicap = static_cast<std::int8_t>(static_cast<std::uint8_t>(number));
         break;
-      case 26:
+      case rpSize:
         if (ParseInt(v, number)) game_->BoardSize = static_cast<std::uint8_t>(number);
         break;
-      case 27:
+      case rpCopyright:
         SetText(info.CopyRight, v);
         break;
-      case 29:
+      case rpGame:
         if (v != "1") {
           if (log_) log_("The game recorded in file not Go game", false);
-          throw TGameRejected{};
+          throw TGameRejected{"not a game of Go"};
         }
         break;
-      case 33:
+      case rpAddBlack:
         root->Setup.push_back({ParsePoint(v), kCellBlack});
         break;
-      case 34:
+      case rpAddWhite:
         root->Setup.push_back({ParsePoint(v), kCellWhite});
         break;
-      case 35:
+      case rpAddEmpty:
         root->Setup.push_back({ParsePoint(v), kCellEmpty});
         break;
-      case 36:
-      case 37:
-        throw TGameRejected{};  // a move in the root node
+      case rpBlack:
+      case rpWhite:
+        throw TGameRejected{"a move in the root node"};
       default:
         break;  // ignored properties
     }
@@ -684,41 +756,41 @@ class TGameParser {
   void ApplyNodeProperty(TSequence* node, int code, std::string_view v) {
     long long number = 0;
     switch (code) {
-      case 1:
-      case 2: {
+      case npBlack:
+      case npWhite: {
         const std::uint16_t p = ParsePoint(v);
-        if (node->Point != kMoveNotRead) throw TGameRejected{};  // two moves in one node
+        if (node->Point != kMoveNotRead) throw TGameRejected{"two moves in one node"};
         node->Point = p;
-        if (code == 1) node->Flags |= sfBlack;
+        if (code == npBlack) node->Flags |= sfBlack;
         break;
       }
-      case 3:
+      case npBlackTimeLeft:
         if ((node->Point == kMoveNotRead || (node->Flags & sfBlack)) && ParseInt(v, number))
           node->MoveNumber = static_cast<std::int32_t>(number);
         break;
-      case 4:
+      case npWhiteTimeLeft:
         if (!(node->Point != kMoveNotRead && (node->Flags & sfBlack)) && ParseInt(v, number))
           node->MoveNumber = static_cast<std::int32_t>(number);
         break;
-      case 5:
+      case npComment:
         AppendLine(node->Comment, v);
         break;
-      case 6:
+      case npNodeName:
         node->NodeName = v;
         break;
-      case 7:
+      case npLabel:
         AppendLine(node->Comment, "LB[" + std::string(v) + "]");
         break;
-      case 8:
+      case npTriangle:
         AppendLine(node->Comment, "TR[" + std::string(v) + "]");
         break;
-      case 9:
+      case npAddBlack:
         node->Setup.push_back({ParsePoint(v), kCellBlack});
         break;
-      case 10:
+      case npAddWhite:
         node->Setup.push_back({ParsePoint(v), kCellWhite});
         break;
-      case 11:
+      case npAddEmpty:
         node->Setup.push_back({ParsePoint(v), kCellEmpty});
         break;
       default:
@@ -757,9 +829,9 @@ class TGameParser {
           LogUnknown(f.lastId, value);
           continue;
         }
-        if ((options_ & IgnoreComments) && code == 5) continue;
+        if ((options_ & IgnoreComments) && code == npComment) continue;
         std::string converted;
-        if (!charsetName_.empty() && (code == 5 || code == 6)) {
+        if (!charsetName_.empty() && (code == npComment || code == npNodeName)) {
           converted = Text(value);
           value = converted;
         }

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace kessaro {
+#include "storage/Errors.h"
 
-constexpr std::uint32_t ErrBitsRange = 0x02000000;
+namespace kessaro {
 
 class TBitsField {
  public:

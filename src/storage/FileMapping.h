@@ -20,16 +20,9 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "storage/Errors.h"
 
 namespace kessaro {
-
-constexpr std::uint32_t ErrIO = 0x80000000;
-constexpr std::uint32_t ErrFormat = 0x40000000;
-constexpr std::uint32_t ErrCorrupt = 0x20000000;
-constexpr std::uint32_t ErrMapping = 0x08000000;
-constexpr std::uint32_t ErrNoObject = 0x04000000;
-constexpr std::uint32_t ErrLayout = 0x01000000;
-constexpr std::uint32_t ErrBrokenLink = 0x00000001;
 
 constexpr std::uint32_t kFileFlagRandomAccess = 0x10000000;
 constexpr std::uint32_t kFileFlagWriteThrough = 0x80000000;

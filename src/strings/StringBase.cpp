@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "board/CheckSum.h"
+#include "board/SealedHeader.h"
 #include "platform/FileSystem.h"
 #include "storage/ByteOrder.h"
 
@@ -99,15 +100,13 @@ void TStringHolderFile::WriteHeader() {
   StoreLE32(h + kShStringCount, static_cast<std::uint32_t>(StringCount));
   StoreLE32(h + kShFreeHead, FreeHead);
   StoreLE32(h + kShMaxID, MaxID);
-  StoreLE16(h + kShCheck, Crc16(h, kShCheck));
-  Write(h, 0, kStringHeaderSize);
+  WriteSealedHeader(*this, h);
 }
 
 bool TStringHolderFile::LoadHeader() {
   if (LogicalDataSize() < kStringHeaderSize) return false;
   std::uint8_t h[kStringHeaderSize];
-  Read(h, 0, kStringHeaderSize);
-  if (LoadLE16(h + kShCheck) != Crc16(h, kShCheck)) return false;
+  if (!ReadSealedHeader(*this, h)) return false;
   CreatedTime = LoadDouble(h + kShCreated);
   LastSaved = LoadDouble(h + kShLastSaved);
   StringCount = static_cast<std::int32_t>(LoadLE32(h + kShStringCount));

@@ -29,14 +29,11 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "storage/Errors.h"
 #include "storage/FileMapping.h"
 #include "strings/StringSet.h"
 
 namespace kessaro {
-
-constexpr std::uint32_t ErrOpenFailed = 0x10000000;
-constexpr std::uint32_t ErrCountMismatch = 0x00000008;
-constexpr std::uint32_t ErrTooLong = 0x00000001;
 
 constexpr std::uint32_t kStringHolderSignature = 0xF3F00DA9;
 constexpr std::uint32_t kStringTagSignature = 0x02111825;
@@ -51,6 +48,7 @@ constexpr std::uint32_t kShCheck = 30;        // 2, after two zero bytes
 constexpr std::uint32_t kStringHeaderSize = 8 + 8 + 4 + 4 + 4 + 2 + 2;
 constexpr std::uint32_t kStringFirstUnit = kStringHeaderSize / 4;
 static_assert(kStringHeaderSize == 32 && kStringFirstUnit == 8);
+static_assert(kShCheck + 2 == kStringHeaderSize, "the header ends in its check value");
 
 constexpr std::uint32_t kRecordHeadSize = 2 + 2 + 4;
 constexpr std::uint32_t kRecordDataOffset = kRecordHeadSize + 2;

@@ -9,22 +9,17 @@
 #include <utility>
 
 #include "platform/CodePage.h"
+#include "storage/ByteOrder.h"
 
 namespace kessaro {
 namespace {
 
 constexpr std::size_t kEntryHeader = 4;  // length u16, language u16
 
-std::uint16_t ReadU16(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
 void AppendEntry(std::vector<std::uint8_t>& out, TLanguage language, std::string_view text) {
   const auto length = static_cast<std::uint16_t>(text.size());
-  out.push_back(static_cast<std::uint8_t>(length & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(length >> 8));
-  out.push_back(static_cast<std::uint8_t>(language & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(language >> 8));
+  AppendLE16(out, length);
+  AppendLE16(out, language);
   out.insert(out.end(), text.begin(), text.end());
 }
 
@@ -72,9 +67,9 @@ std::vector<TStringSet::Entry> TStringSet::Entries() const {
   std::vector<Entry> entries;
   std::size_t at = 0;
   while (buffer_.size() - at >= kEntryHeader) {
-    const std::size_t length = ReadU16(buffer_, at);
+    const std::size_t length = LoadLE16(&buffer_[at]);
     if (buffer_.size() - at - kEntryHeader < length) break;  // truncated tail
-    entries.push_back({at, length, ReadU16(buffer_, at + 2)});
+    entries.push_back({at, length, LoadLE16(&buffer_[at + 2])});
     at += kEntryHeader + length;
   }
   return entries;

@@ -75,8 +75,7 @@ int RunGames(const ToolIo& io, const std::string& home, const std::string& index
   std::vector<TBaseSorting*> indexes;
   for (std::size_t i = 0; i < holder.SubBaseCount(); ++i)
     if (holder.SubBaseAt(i) == subBase)
-      for (THolderSortIndex* index : holder.SortIndexesOf(i))
-        if (auto* sorting = dynamic_cast<TBaseSorting*>(index)) indexes.push_back(sorting);
+      for (TBaseSorting* sorting : holder.SortingsOf(i)) indexes.push_back(sorting);
   TBaseSorting* index = indexes.empty() ? nullptr : indexes.front();
   if (!indexName.empty()) {
     const auto named = std::find_if(indexes.begin(), indexes.end(),

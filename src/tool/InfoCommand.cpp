@@ -30,6 +30,7 @@
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "records/GameFunc.h"
+#include "storage/ByteOrder.h"
 #include "strings/StringBase.h"
 #include "tool/Tool.h"
 
@@ -68,13 +69,17 @@ std::string Extension(const std::string& name) {
   return ext;
 }
 
-// Why an open failed, from the error bits and errno.
-std::string OpenFailure(std::uint32_t errors, int savedErrno) {
-  if (errors & ErrIO) return "read error";
-  if (errors & ErrCorrupt) return "header checksum mismatch";
-  if (errors & ErrFormat) return "not a valid file of its kind (wrong signature or truncated)";
-  if (errors & ErrMapping) return "cannot map the file";
-  return std::string("cannot open: ") + std::strerror(savedErrno != 0 ? savedErrno : EIO);
+// Why an open failed: the error bits in words, or errno when none is set (the system refused
+// the file). `verified` names what the kind's Open checks, so that a checksum failure says
+// which checksum it was.
+std::string OpenFailure(std::uint32_t errors, int savedErrno, const std::string& verified,
+                        TErrorOwner owner = eoFile) {
+  if (errors == 0)
+    return std::string("cannot open: ") + std::strerror(savedErrno != 0 ? savedErrno : EIO);
+  std::string text = errors & ErrCorrupt ? verified + " checksum mismatch" : "";
+  const std::uint32_t rest = errors & ~ErrCorrupt;
+  if (rest != 0) text += (text.empty() ? "" : "; ") + ErrorText(rest, owner);
+  return text;
 }
 
 std::string Summary(std::uint64_t bad, const std::vector<std::uint32_t>& first, bool sizeOk) {
@@ -115,7 +120,7 @@ void ReportNet(const std::string& name, TReport& r) {
   errno = 0;
   if (!net.Open(name)) {
     const int saved = errno;
-    Unreadable(r, "net", OpenFailure(net.TakeErrors(), saved));
+    Unreadable(r, "net", OpenFailure(net.TakeErrors(), saved, "header"));
     return;
   }
   const TNetHeader& h = net.Header();
@@ -161,7 +166,7 @@ void ReportStatistic(const std::string& name, TReport& r) {
   stat.Open(name);
   if (!stat.Active()) {
     const int saved = errno;
-    Unreadable(r, "statistic", OpenFailure(stat.TakeErrors(), saved));
+    Unreadable(r, "statistic", OpenFailure(stat.TakeErrors(), saved, "record"));
     return;
   }
   stat.SetMapped(true);
@@ -196,7 +201,7 @@ void ReportSubNet(const std::string& name, TReport& r) {
   errno = 0;
   if (!sub.Open(name)) {
     const int saved = errno;
-    Unreadable(r, "sub-net", OpenFailure(sub.TakeErrors(), saved));
+    Unreadable(r, "sub-net", OpenFailure(sub.TakeErrors(), saved, "header"));
     return;
   }
   r.fields["kind"] = "sub-net";
@@ -250,10 +255,7 @@ void ReportSubBase(const std::string& name, TReport& r) {
   errno = 0;
   if (!sub.Open(name)) {
     const int saved = errno;
-    const std::uint32_t errors = sub.TakeErrors();
-    Unreadable(r, "sub base",
-               errors & ErrLayout ? std::string("bit field offsets disagree with the header")
-                                  : OpenFailure(errors, saved));
+    Unreadable(r, "sub base", OpenFailure(sub.TakeErrors(), saved, "header or bit field"));
     return;
   }
   r.fields["kind"] = "sub base";
@@ -301,7 +303,7 @@ void ReportVarsBase(const std::string& name, TReport& r) {
   errno = 0;
   if (!vars.Open(base)) {
     const int saved = errno;
-    Unreadable(r, "variations base", OpenFailure(vars.TakeErrors(), saved));
+    Unreadable(r, "variations base", OpenFailure(vars.TakeErrors(), saved, "header"));
     return;
   }
   r.fields["kind"] = "variations base";
@@ -339,10 +341,8 @@ void ReportSortIndex(const std::string& name, TReport& r) {
   errno = 0;
   if (!index.Open(name)) {
     const int saved = errno;
-    const std::uint32_t errors = index.TakeErrors();
     Unreadable(r, "sort index",
-               errors & ErrSortLayout ? "layout offsets disagree with the name and entry count"
-                                      : OpenFailure(errors, saved));
+               OpenFailure(index.TakeErrors(), saved, "header or name", eoSortIndex));
     return;
   }
   r.fields["kind"] = "sort index";
@@ -444,10 +444,8 @@ void ReportStringBase(const std::string& name, bool givenTagFile, bool dump, TRe
       why = "cannot open: the holder file " + base.FileName() + " is missing";
     else if (!FileExists(names.tagFile))
       why = "cannot open: the tag file " + names.tagFile + " is missing";
-    else if (errors & ErrCorrupt)
-      why = "damaged header or free chain";
     else
-      why = OpenFailure(errors & ~ErrOpenFailed, saved);
+      why = OpenFailure(errors & ~ErrOpenFailed, saved, "header or free chain", eoStringBase);
     Unreadable(r, "string base", why);
     return;
   }
@@ -614,7 +612,8 @@ json ReportPosStrings(TStringBase& base, const std::string& label, const std::st
   errno = 0;
   if (!base.Open(name)) {
     const int saved = errno;
-    const std::string why = OpenFailure(base.TakeErrors(), saved);
+    const std::string why = OpenFailure(base.TakeErrors() & ~ErrOpenFailed, saved,
+                                        "header or free chain", eoStringBase);
     f["status"] = "unreadable";
     f["error"] = why;
     r.lines.push_back("  " + label + ": unreadable: " + why);
@@ -716,7 +715,7 @@ void ReportPositionBase(const std::string& name, TReport& r, bool dump) {
   errno = 0;
   if (!pos.Open(name)) {
     const int saved = errno;
-    Unreadable(r, "position base", OpenFailure(pos.TakeErrors(), saved));
+    Unreadable(r, "position base", OpenFailure(pos.TakeErrors(), saved, "header"));
     return;
   }
   pos.TakeErrors();  // what the open found is reported by the check below
@@ -784,8 +783,7 @@ TReport ReportFile(const std::string& name, bool dump) {
   std::uint8_t sig[4] = {};
   const bool haveSig = ReadAt(fd, sig, 4, 0);
   CloseFile(fd);
-  const std::uint32_t signature = static_cast<std::uint32_t>(sig[0]) | sig[1] << 8 | sig[2] << 16 |
-                                  static_cast<std::uint32_t>(sig[3]) << 24;
+  const std::uint32_t signature = LoadLE32(sig);
   if (haveSig && signature == kNetSignature)
     ReportNet(name, r);
   else if (haveSig && signature == kSubNetSignature)

@@ -162,6 +162,70 @@ TEST_F(BaseHolderTest, PositionBaseIsSavedWhenReplacedOrFreed) {
   EXPECT_EQ(holder.PositionBase(), nullptr);
 }
 
+TEST_F(BaseHolderTest, WouldChangeAnswersWithoutLoadingAndAccessorsGiveEachKind) {
+  const THolderDirs dirs = DefaultHolderDirs(home_.Home);
+  holder_.ApplyStartDirs(dirs);
+  EXPECT_NE(holder_.EmptySubBase(), nullptr);
+  EXPECT_NE(holder_.VarsSubBase(), nullptr);
+  EXPECT_EQ(holder_.GameSubBase(), nullptr) << "no game base is ever loaded";
+  EXPECT_EQ(holder_.UserSubBase(), nullptr);
+  EXPECT_EQ(holder_.AllSubBase(), nullptr);
+  const std::size_t vars = SubBaseIndex(home_.VarsSubBaseIdentity);
+  EXPECT_EQ(holder_.SortIndexesOf(vars).size(), 2u);
+  EXPECT_TRUE(holder_.SortingsOf(vars).empty()) << "test doubles are no games-list indexes";
+
+  progress_.clear();
+  EXPECT_FALSE(holder_.WouldChange(dirs));
+  THolderDirs changed = dirs;
+  changed.GameBaseDir += "x";
+  EXPECT_FALSE(holder_.WouldChange(changed)) << "the game base folder loads nothing";
+  for (std::string THolderDirs::*field :
+       {&THolderDirs::PositionDir, &THolderDirs::VarsDir, &THolderDirs::IndexDirs,
+        &THolderDirs::NetDirs, &THolderDirs::SubDirs}) {
+    changed = dirs;
+    changed.*field += ";";
+    EXPECT_TRUE(holder_.WouldChange(changed));
+  }
+  EXPECT_TRUE(progress_.empty()) << "asking loads nothing";
+  EXPECT_EQ(holder_.Dirs().NetDirs, dirs.NetDirs);
+}
+
+TEST_F(BaseHolderTest, RestoreQuestionOfThePositionBaseStringsGoesThroughTheHolder) {
+  const std::string dir = home_.Home + "/User Game Base";
+  {
+    TBaseHolder holder;
+    holder.SetPositionDir(dir);
+    ASSERT_NE(holder.PositionBase(), nullptr);
+  }
+  // Both string holders lost, their backups kept.
+  for (const auto& [holderExt, backupExt] :
+       {std::pair<std::string, std::string>{".str", ".sbk"}, {".ltr", ".lbk"}}) {
+    ASSERT_TRUE(fs::exists(dir + "/Data" + holderExt)) << holderExt;
+    fs::rename(dir + "/Data" + holderExt, dir + "/Data" + backupExt);
+  }
+  for (bool answer : {false, true}) {
+    TBaseHolder holder;
+    std::vector<std::string> asked;
+    holder.AskRestore = [&](TStringBase&, const std::string& question) {
+      asked.push_back(question);
+      return answer;
+    };
+    holder.SetPositionDir(dir);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_NE(asked[0].find("Data.str"), std::string::npos);
+    EXPECT_NE(asked[1].find("Data.ltr"), std::string::npos);
+    if (!answer) {
+      // Declined: new empty files were made; remove them so the next pass asks again.
+      holder.SetPositionDir("");
+      fs::remove(dir + "/Data.str");
+      fs::remove(dir + "/Data.ltr");
+    } else {
+      EXPECT_TRUE(fs::exists(dir + "/Data.str"));
+      EXPECT_TRUE(fs::exists(dir + "/Data.ltr"));
+    }
+  }
+}
+
 TEST_F(BaseHolderTest, MenuTreeOfSubBasesAndSubNets) {
   holder_.ApplyStartDirs(DefaultHolderDirs(home_.Home));
   holder_.Translate = [](const std::string& s) { return s == "Games List" ? "Liste" : s; };

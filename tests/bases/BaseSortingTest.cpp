@@ -361,10 +361,6 @@ TEST(BaseSorting, AWritableOpenWithoutChangesLeavesTheFileAlone) {
 namespace kessaro {
 namespace {
 
-TBaseSorting* Sorting(THolderSortIndex* index) {
-  return dynamic_cast<TBaseSorting*>(index);
-}
-
 TEST(BaseSorting, TheHolderAttachesRealIndexesToTheirSubBase) {
   const test::THolderHome home = test::BuildHolderHome("sorting-home");
   const std::string dir = home.Home + "/Index/";
@@ -390,13 +386,14 @@ TEST(BaseSorting, TheHolderAttachesRealIndexesToTheirSubBase) {
     if (holder.SubBaseAt(i)->Identity() == home.VarsSubBaseIdentity) vars = i;
   ASSERT_LT(vars, holder.SubBaseCount());
   const auto check = [&] {
-    const auto indexes = holder.SortIndexesOf(vars);
+    // The typed accessor gives the same indexes in the same order.
+    const auto indexes = holder.SortingsOf(vars);
     ASSERT_EQ(indexes.size(), 2u);
-    ASSERT_NE(Sorting(indexes[0]), nullptr);
-    EXPECT_EQ(Sorting(indexes[0])->Name(), "by-date.sbx");
-    EXPECT_EQ(Sorting(indexes[1])->Name(), "by-player.sbx");
-    EXPECT_EQ(Sorting(indexes[1])->FindRange(En("ki")), (TSortRange{1, 1}));
-    EXPECT_EQ(Sorting(indexes[1])->EntryAt(1), kVarGameIdFirst + 1);
+    ASSERT_EQ(holder.SortIndexesOf(vars)[1], indexes[1]);
+    EXPECT_EQ(indexes[0]->Name(), "by-date.sbx");
+    EXPECT_EQ(indexes[1]->Name(), "by-player.sbx");
+    EXPECT_EQ(indexes[1]->FindRange(En("ki")), (TSortRange{1, 1}));
+    EXPECT_EQ(indexes[1]->EntryAt(1), kVarGameIdFirst + 1);
   };
   check();
   // Only the net folder changes: the nets reload, Analyze runs again, the indexes stay.

@@ -387,7 +387,7 @@ TEST_F(HandMadeDatabase, SortIndexesListTheVariationsByPlayersDateAndEvent) {
   ASSERT_NE(h.net, nullptr);
   std::size_t sub = 0;
   while (sub < h.holder.SubBaseCount() && h.holder.SubBaseAt(sub) != h.net->SubBase()) ++sub;
-  const std::vector<THolderSortIndex*> indexes = h.holder.SortIndexesOf(sub);
+  const std::vector<TBaseSorting*> indexes = h.holder.SortingsOf(sub);
   ASSERT_EQ(indexes.size(), kBuildSortIndexes);
   // The variation of a game by its first moves (A1 starts at dd, T1 at cf).
   auto firstMove = [&](std::uint32_t id) {
@@ -418,7 +418,7 @@ TEST_F(HandMadeDatabase, SortIndexesListTheVariationsByPlayersDateAndEvent) {
                                          {GI_Date, "", 0, ""},                // below
                                          {GI_Event, "t.sgf", 3, "cf"}};       // "mei"
   for (std::size_t i = 0; i < kBuildSortIndexes; ++i) {
-    auto* index = static_cast<TBaseSorting*>(indexes[i]);
+    TBaseSorting* index = indexes[i];
     SCOPED_TRACE(index->Name());
     EXPECT_EQ(index->Name(), fs::path(BuildSortIndexFile("Joseki", i)).filename().string());
     EXPECT_EQ(index->OrderKey(), i + 1);
@@ -436,7 +436,7 @@ TEST_F(HandMadeDatabase, SortIndexesListTheVariationsByPlayersDateAndEvent) {
     EXPECT_EQ(firstMove(index->EntryAt(r.First)), finds[i].firstMove);
   }
   // By date the two dated games come last, the older first; undated games sort before them.
-  auto* byDate = static_cast<TBaseSorting*>(indexes[2]);
+  TBaseSorting* byDate = indexes[2];
   const std::uint32_t n = byDate->EntryCount();
   ASSERT_GE(n, 2u);
   EXPECT_EQ(firstMove(byDate->EntryAt(n - 1)), "dd");

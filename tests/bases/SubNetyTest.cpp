@@ -184,6 +184,25 @@ TEST_F(SubNetyTest, HostileLinksEndEveryWalk) {
   EXPECT_FALSE(sub_.PathToRecord(4, moves, code));
 }
 
+TEST_F(SubNetyTest, RewindDropsStaleErrorsAndReloadsTheSelection) {
+  test::TSubNetSpec shape;
+  shape.UseSelection = true;
+  shape.Selected = {1, 2, 3, 4, 6, 8, 10};
+  Build(test::RingNet(), shape, {});
+  sub_.ExpandRoot(root_);
+  const auto before = Children(root_).size();
+  NetRecord stale;
+  net_.ReadNode(0, stale);  // record 0 is no node: a stale error bit
+  ASSERT_TRUE(sub_.Rewind());
+  EXPECT_NE(sub_.Selection(), nullptr);
+  EXPECT_EQ(sub_.TakeErrors(), 0u);
+  ClearRoot(root_);
+  root_->Kind = skNetRoot;
+  sub_.ExpandRoot(root_);
+  EXPECT_EQ(Children(root_).size(), before);
+  EXPECT_FALSE(TSubNety().Rewind()) << "not open";
+}
+
 TEST(SubNety, AttachChecksEveryIdentity) {
   const std::string netPath = test::TempPath("a.net");
   test::WriteNet(netPath, test::RingNet());

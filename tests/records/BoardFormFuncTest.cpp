@@ -62,6 +62,47 @@ TEST(MoveTree, ReleaseNodeLetsItsChildrenTakeItsPlace) {
   }
 }
 
+TEST(MoveTree, ReleaseChildDropsOneChildAndKeepsItsSiblings) {
+  // First, middle and last child; each drop leaves the others linked in order.
+  for (int drop = 0; drop < 3; ++drop) {
+    Tree t;
+    TSequence* kids[3];
+    kids[0] = AddMove(t.root, MakeMove(1, 1), 0, skPlain, nullptr);
+    kids[1] = AddMoveAfter(kids[0], MakeMove(2, 2), 0, skPlain, nullptr);
+    kids[2] = AddMoveAfter(kids[1], MakeMove(3, 3), 0, skPlain, nullptr);
+    AddMove(AddMove(kids[drop], MakeMove(7, 7), 0, skPlain, nullptr), MakeMove(8, 8), 0, skPlain,
+            nullptr);
+    ReleaseChild(kids[drop]);
+    std::vector<TMoveWord> expected;
+    for (int i = 0; i < 3; ++i)
+      if (i != drop) expected.push_back(MakeMove(i + 1, i + 1));
+    EXPECT_EQ(ChildPoints(t.root), expected) << drop;
+  }
+  Tree t;
+  ReleaseChild(AddMove(t.root, MakeMove(1, 1), 0, skPlain, nullptr));
+  EXPECT_EQ(t.root->FirstChild, nullptr) << "an only child";
+  ReleaseChild(nullptr);
+}
+
+TEST(MoveTree, AnnotationByteRoundTripsThroughTheNode) {
+  TSequence node;
+  for (int move = 0; move < kMoveAnnotations; ++move)
+    for (int position = 0; position < kPositionAnnotations; ++position) {
+      const auto byte = static_cast<std::uint8_t>(move * 13 + position);
+      SetNodeAnnotationByte(node, byte);
+      EXPECT_EQ(node.Annotations[2], move);
+      EXPECT_EQ(node.Annotations[3], position);
+      EXPECT_EQ(NodeAnnotationByte(node), byte);
+    }
+  // A damaged byte past 16 * 13 + 12 is no annotation rather than a move annotation past 16.
+  for (int byte : {221, 255}) {
+    SetNodeAnnotationByte(node, static_cast<std::uint8_t>(byte));
+    EXPECT_EQ(NodeAnnotationByte(node), 0) << byte;
+  }
+  node.Annotations[2] = 17;
+  EXPECT_EQ(NodeAnnotationByte(node), 0) << "an impossible pair is not stored";
+}
+
 TEST(MoveTree, RemoveDuplicateModifiersKeepsTheLastOfEachPoint) {
   APositionModifier list = {{0x0101, 1}, {0x0202, 2}, {0x0101, 0}};
   RemoveDuplicateModifiers(list);

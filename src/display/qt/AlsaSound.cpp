@@ -4,18 +4,11 @@
 
 #include <cstring>
 
+#include "storage/ByteOrder.h"
+
 namespace kessaro {
 
 namespace {
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
 
 // ALSA reports a missing device on stderr; a silent click is the intended behaviour there.
 void SilentAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
@@ -61,14 +54,14 @@ std::optional<TWaveData> ParseWave(const std::vector<std::uint8_t>& bytes) {
   std::size_t pos = 12;
   while (pos + 8 <= bytes.size()) {
     const std::uint8_t* chunk = bytes.data() + pos;
-    const std::size_t size = Le32(chunk + 4);
+    const std::size_t size = LoadLE32(chunk + 4);
     const std::size_t body = pos + 8;
     if (size > bytes.size() - body) return std::nullopt;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (size < 16 || Le16(chunk + 8) != 1) return std::nullopt;
-      wave.Channels = Le16(chunk + 10);
-      wave.SampleRate = static_cast<int>(Le32(chunk + 12));
-      wave.BitsPerSample = Le16(chunk + 22);
+      if (size < 16 || LoadLE16(chunk + 8) != 1) return std::nullopt;
+      wave.Channels = LoadLE16(chunk + 10);
+      wave.SampleRate = static_cast<int>(LoadLE32(chunk + 12));
+      wave.BitsPerSample = LoadLE16(chunk + 22);
       haveFormat = true;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!haveFormat) return std::nullopt;

@@ -24,8 +24,7 @@ class TQtTimer : public TTimer {
 
 }  // namespace
 
-TBoardWidget::TBoardWidget(TGraphics& graphics, QWidget* parent)
-    : QWidget(parent), board_(graphics) {
+TBoardWidget::TBoardWidget(TBoard& board, QWidget* parent) : QWidget(parent), board_(board) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   board_.SetSize(width(), height());

@@ -1,6 +1,7 @@
 #pragma once
 // The widget that hosts a board control: it forwards paint, resize, mouse move, mouse release
 // and parent changes, runs the blink timer and moves the cursor for the discrete mouse move.
+// The board belongs to the window that holds the widget and must outlive the widget.
 #include <QWidget>
 
 #include "display/Board.h"
@@ -10,7 +11,7 @@ namespace kessaro {
 
 class TBoardWidget : public QWidget, public TBoardHost {
  public:
-  explicit TBoardWidget(TGraphics& graphics, QWidget* parent = nullptr);
+  explicit TBoardWidget(TBoard& board, QWidget* parent = nullptr);
   ~TBoardWidget() override;
 
   TBoard& Board() { return board_; }
@@ -29,7 +30,7 @@ class TBoardWidget : public QWidget, public TBoardHost {
   void changeEvent(QEvent* event) override;
 
  private:
-  TBoard board_;
+  TBoard& board_;
 };
 
 }  // namespace kessaro

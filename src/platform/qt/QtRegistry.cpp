@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <cstring>
+#include <filesystem>
 
 namespace kessaro {
 
@@ -67,8 +68,7 @@ std::optional<TRegValue> TQtRegistry::QueryValue(const std::string& name) const 
       bool ok = false;
       const std::uint32_t n = bytes.mid(length).toUInt(&ok, 16);
       if (!ok) return std::nullopt;
-      value.Data = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                    static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)};
+      value.Data = DwordValue(n).Data;
     }
     return value;
   }
@@ -80,12 +80,9 @@ bool TQtRegistry::SetValue(const std::string& name, const TRegValue& value) {
   for (const TTag& tag : kTags)
     if (tag.Type == value.Type) bytes = tag.Prefix;
   if (value.Type == rtDword) {
-    if (value.Data.size() != 4) return false;
-    const std::uint32_t n = static_cast<std::uint32_t>(value.Data[0]) |
-                            (static_cast<std::uint32_t>(value.Data[1]) << 8) |
-                            (static_cast<std::uint32_t>(value.Data[2]) << 16) |
-                            (static_cast<std::uint32_t>(value.Data[3]) << 24);
-    bytes += QByteArray::number(n, 16).rightJustified(8, '0');
+    const std::optional<std::uint32_t> n = DwordNumber(value.Data);
+    if (!n) return false;
+    bytes += QByteArray::number(*n, 16).rightJustified(8, '0');
   } else {
     bytes.append(reinterpret_cast<const char*>(value.Data.data()),
                  static_cast<qsizetype>(value.Data.size()));
@@ -112,6 +109,18 @@ std::unique_ptr<TRegistryKey> TQtRegistry::OpenSubKey(const std::string& path, b
     if (!exists) return nullptr;
   }
   return std::unique_ptr<TRegistryKey>(new TQtRegistry(settings_, group));
+}
+
+bool TQtRegistry::Opened() const {
+  // QSettings reads the file on first use; a status is only known after that.
+  settings_->contains(QStringLiteral("%default"));
+  const QSettings::Status status = settings_->status();
+  return status != QSettings::FormatError &&
+         (status != QSettings::AccessError || !std::filesystem::exists(FileName()));
+}
+
+bool TQtRegistry::Writable() const {
+  return settings_->isWritable() && settings_->status() != QSettings::AccessError;
 }
 
 void TQtRegistry::Sync() {

@@ -23,6 +23,10 @@ class TQtRegistry : public TRegistryKey {
   bool SetValue(const std::string& name, const TRegValue& value) override;
   bool DeleteValue(const std::string& name) override;
   std::unique_ptr<TRegistryKey> OpenSubKey(const std::string& path, bool create) override;
+  // False when the file exists but cannot be read or parsed.
+  bool Opened() const override;
+  // False when the file or its folder cannot be written, or writing it failed.
+  bool Writable() const override;
   // Writes pending changes to the file.
   void Sync();
   std::string FileName() const;

@@ -25,8 +25,9 @@ TEST(BoardWidget, PaintsClicksAndBlinks) {
   TQtGraphics graphics;
   TBoardProperties props(graphics);
   props.Update();
-  TBoardWidget widget(graphics);
-  TBoard& board = widget.Board();
+  TBoard board(graphics);
+  TBoardWidget widget(board);
+  EXPECT_EQ(&widget.Board(), &board);
   board.Properties = &props;
   board.SetMouseHolder(false);
   board.SetValue(1, 1, kColourEmpty | (3u << kMarkShift) | kBlinkBit);
@@ -46,7 +47,8 @@ TEST(BoardWidget, PaintsClicksAndBlinks) {
 
 TEST(BoardWidget, BlinkTimerRunsOnTheWidget) {
   TQtGraphics graphics;
-  TBoardWidget widget(graphics);
+  TBoard board(graphics);
+  TBoardWidget widget(board);
   widget.Board().SetValue(0, 0, (1u << kMarkShift) | kBlinkBit);
   const std::uint32_t start = widget.Board().GetValue(0, 0);
   bool toggled = false;
@@ -55,6 +57,24 @@ TEST(BoardWidget, BlinkTimerRunsOnTheWidget) {
     toggled = widget.Board().GetValue(0, 0) != start;
   }
   EXPECT_TRUE(toggled) << "a 300 ms timer toggles the phase";
+}
+
+TEST(BoardWidget, BoardOutlivesItsWidget) {
+  TQtGraphics graphics;
+  TBoard board(graphics);
+  board.SetValue(0, 0, (1u << kMarkShift) | kBlinkBit);
+  {
+    TBoardWidget widget(board);
+    widget.resize(200, 200);
+    widget.show();
+    EXPECT_EQ(board.Width(), 200);
+  }
+  // The widget detached itself: the blink timer is gone with it and the board still works.
+  const std::uint32_t start = board.GetValue(0, 0);
+  QTest::qWait(400);
+  EXPECT_EQ(board.GetValue(0, 0), start);
+  board.SetValue(3, 3, kColourBlack);
+  EXPECT_EQ(ColourCode(board.GetValue(3, 3)), kColourBlack);
 }
 
 TEST(AlsaSound, WaveParsingAndSilentPlayback) {
@@ -135,6 +155,32 @@ TEST(QtRegistry, TypedValuesSurviveTheIniFile) {
   loaded.LoadFromRegistry(*key, "Clipboard Board Properties");
   EXPECT_EQ(loaded.Background.Color(), MakeColor(9, 8, 7));
   EXPECT_EQ(loaded.Letters.Font(), props.Letters.Font());
+}
+
+TEST(QtRegistry, ReportsWhetherItsFileCanBeReadAndWritten) {
+  namespace fs = std::filesystem;
+  const std::string dir = UserHomePath("registry-status");
+  fs::create_directories(dir);
+  {
+    TQtRegistry registry(dir + "/Kessaro.ini");
+    EXPECT_TRUE(registry.Opened());
+    EXPECT_TRUE(registry.Writable());
+  }
+  // The folder of the file is a plain file: nothing can be written there.
+  std::ofstream(dir + "/plain") << "x";
+  {
+    TQtRegistry registry(dir + "/plain/Kessaro.ini");
+    EXPECT_FALSE(registry.Writable());
+  }
+  // The settings file is a folder: it cannot be read.
+  fs::create_directories(dir + "/folder.ini");
+  {
+    TQtRegistry registry(dir + "/folder.ini");
+    EXPECT_FALSE(registry.Opened());
+    EXPECT_FALSE(registry.Writable());
+  }
+  TMemoryRegistry memory;
+  EXPECT_TRUE(memory.Opened() && memory.Writable());
 }
 
 }  // namespace
