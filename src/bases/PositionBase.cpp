@@ -825,8 +825,10 @@ bool TPositionBase::SaveTogether() {
   std::vector<TCustomSaveMap*> maps = {this, &commentBase_.HolderFile(), &commentBase_.TagFile(),
                                        &letterBase_.HolderFile(), &letterBase_.TagFile()};
   std::vector<TCustomSaveMap*> changed;
+  if (FileName().empty()) return false;
   for (TCustomSaveMap* m : maps) {
-    if (!m->Active() || m->ReadOnly()) continue;
+    // A file without a name (never opened) has nothing to save beside the others.
+    if (!m->Active() || m->ReadOnly() || m->FileName().empty()) continue;
     m->StampSignature();
     if (m->Changed()) changed.push_back(m);
   }
