@@ -1,6 +1,7 @@
 #include "bases/BaseHolder.h"
 
 #include "bases/BaseSorting.h"
+#include "bases/DatabaseBuilder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -218,7 +219,7 @@ void TBaseHolder::SetPositionDir(const std::string& text) {
   if (!text.empty()) {
     Report("Loading Position Base");
     auto base = std::make_unique<TPositionBase>();
-    base->SetReadOnly(false);
+    base->SetReadOnly(readOnly_);
     base->SetMapped(true);
     if (DiskFullHandler) base->SetDiskFullHandler(DiskFullHandler);
     base->CommentBase().OnAskRestore = AskRestore;
@@ -307,7 +308,26 @@ void TBaseHolder::SetSubDirs(const std::string& text) {
   subDirs_ = text;
 }
 
+namespace {
+
+// A build interrupted while it moved its files into place is finished (or its folder
+// removed) before anything of its home is loaded, so that the holder never reads a mix of
+// old and new files. The homes are the folders above the database folders.
+void FinishBuildsAbove(const THolderDirs& dirs) {
+  std::set<std::string> homes;
+  for (const std::string* list : {&dirs.VarsDir, &dirs.IndexDirs, &dirs.NetDirs, &dirs.SubDirs})
+    for (std::string dir : SplitList(*list)) {
+      while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+      const std::string home = std::filesystem::path(dir).parent_path().string();
+      if (!home.empty()) homes.insert(home);
+    }
+  for (const std::string& home : homes) FinishInterruptedBuilds(home);
+}
+
+}  // namespace
+
 void TBaseHolder::ApplyStartDirs(const THolderDirs& dirs) {
+  FinishBuildsAbove(dirs);
   SetGameBaseDir(dirs.GameBaseDir);
   SetPositionDir(dirs.PositionDir);
   SetVarsDir(dirs.VarsDir);
@@ -318,6 +338,7 @@ void TBaseHolder::ApplyStartDirs(const THolderDirs& dirs) {
 }
 
 void TBaseHolder::ApplyOptionsDirs(const THolderDirs& dirs) {
+  FinishBuildsAbove(dirs);
   SetGameBaseDir(dirs.GameBaseDir);
   SetPositionDir(dirs.PositionDir);
   SetVarsDir(dirs.VarsDir);

@@ -58,6 +58,10 @@ class TBaseHolder {
   void SetIndexDirs(const std::string& text);
   void SetNetDirs(const std::string& text);
   void SetSubDirs(const std::string& text);
+  // A holder that only looks (set before the folders): the position base is opened read-only
+  // and nothing of the home is written or created.
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  bool ReadOnly() const { return readOnly_; }
   void LoadStatistics();
   void Analyze();
 
@@ -83,8 +87,9 @@ class TBaseHolder {
   std::vector<TBaseSorting*> SortingsOf(std::size_t i) const;
   TSubNety* FusekiNet() const { return fusekiNet_; }
   TSubNety* JosekiNet() const { return josekiNet_; }
-  // Opened writable and mapped; saving is enabled before it is freed, so that everything
-  // stored during the run is written at close.
+  // Opened writable (unless the holder is read-only) and mapped; saving is enabled before it
+  // is freed, so that everything stored during the run is written at close, and a base
+  // without changes is not written at all.
   TPositionBase* PositionBase() const { return positionBase_.get(); }
   TVarsBase* VarsBase() const { return varsBase_.get(); }
   TSubBase* EmptySubBase() const { return emptySubBase_.get(); }
@@ -123,6 +128,7 @@ class TBaseHolder {
   std::string Tr(const std::string& text) const { return Translate ? Translate(text) : text; }
 
   bool changed_ = false;
+  bool readOnly_ = false;
   TGameSource* gameBase_ = nullptr;  // no setter fills it
   TGameSource* userBase_ = nullptr;  // never filled
   std::unique_ptr<TVarsBase> varsBase_;

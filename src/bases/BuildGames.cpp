@@ -126,7 +126,11 @@ void ReadGame(const TSequence* root, int width, int height, std::vector<TGameEnt
 
 void ReadFile(const std::string& file, int width, int height, TFilePart& part) {
   TSequence first;
-  if (!LoadGamesFromFile(&first, file, 0, nullptr)) ++part.Counts.FilesRejected;
+  TSgfReport report;
+  if (!LoadGamesFromFile(&first, file, 0, nullptr, &report)) ++part.Counts.FilesRejected;
+  part.Counts.GamesRejected += report.Rejected.size();
+  for (const std::string& line : report.Lines())
+    part.Counts.ReaderNotes.push_back(file + ": " + line);
   if (first.Data != nullptr)
     for (const TSequence* r = &first; r != nullptr; r = r->NextSibling)
       ReadGame(r, width, height, part.Games, part.Seqs, part.Counts);

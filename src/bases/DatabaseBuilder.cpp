@@ -1,7 +1,10 @@
 #include "bases/DatabaseBuilder.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -64,6 +67,9 @@ void ReadIntoNet(const std::vector<std::string>& files, const TBuildOptions& opt
     for (TGameEntry& g : part.Games) games.push_back(std::move(g));
     const TBuildSummary& c = part.Counts;
     summary.FilesRejected += c.FilesRejected;
+    summary.GamesRejected += c.GamesRejected;
+    summary.ReaderNotes.insert(summary.ReaderNotes.end(), c.ReaderNotes.begin(),
+                               c.ReaderNotes.end());
     summary.Games += c.Games;
     summary.GamesUsed += c.GamesUsed;
     summary.GamesNotNineteen += c.GamesNotNineteen;
@@ -109,7 +115,12 @@ bool BuildDatabase(const std::vector<std::string>& files, const std::string& hom
   if (!fs::is_directory(home, ec)) return Fail(summary, "cannot create the home folder " + homeIn);
   // One build at a time in a home: the lock is held until the files are in place.
   const THomeLock lock(home);
-  if (!lock.Held()) return Fail(summary, "another build is writing into " + homeIn);
+  if (!lock.Held()) {
+    if (errno == EWOULDBLOCK) return Fail(summary, "another build is writing into " + homeIn);
+    std::string why = std::strerror(errno);
+    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    return Fail(summary, "cannot write " + homeIn + ": " + why);
+  }
   FinishBuildsLocked(home);
 
   std::vector<TGameEntry> games;

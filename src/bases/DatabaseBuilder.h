@@ -50,7 +50,10 @@ struct TBuildSummary {
   std::uint64_t FilesRead = 0;
   std::uint64_t FilesRejected = 0;  // the reader could not open or read the file
   std::uint64_t Games = 0;          // games the reader found
-  std::uint64_t GamesUsed = 0;      // games with at least one corner sequence
+  std::uint64_t GamesRejected = 0;  // games the reader dropped (their reasons in ReaderNotes)
+  // What the reader dropped or cut, one line each: "FILE: game N (byte B) rejected: REASON".
+  std::vector<std::string> ReaderNotes;
+  std::uint64_t GamesUsed = 0;  // games with at least one corner sequence
   std::uint64_t GamesNotNineteen = 0;
   std::uint64_t Corners = 0;         // corner sequences with at least one move
   std::uint64_t CornersSetup = 0;    // corners skipped for setup stones inside the region

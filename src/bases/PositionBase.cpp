@@ -9,6 +9,7 @@
 #include "board/HashFunc.h"
 #include "board/PositionFunc.h"
 #include "board/SealedHeader.h"
+#include "platform/FileCommit.h"
 #include "storage/ByteOrder.h"
 
 namespace kessaro {
@@ -172,10 +173,13 @@ bool TCustomPositionBase::Open(const std::string& fileName) {
     header_.FirstTable = 0;
     header_.FirstFree = 0;
     ScanForTables();
+    MarkChanged();
     return active_;
   }
   LoadTables();
   LoadFreeList();
+  // Damage found here is mended by the next save, which rewrites the chains and the header.
+  if (errors_ & ErrCorrupt) MarkChanged();
   return active_;
 }
 
@@ -797,9 +801,75 @@ bool TPositionBase::CreateNew(const std::string& fileName) {
   return OpenAll(fileName, true);
 }
 
+std::vector<std::string> TPositionBase::FileSet(const std::string& fileName) {
+  std::vector<std::string> files;
+  for (const char* ext : {".pos", ".str", ".sid", ".ltr", ".lid"})
+    files.push_back(ChangeFileExt(fileName, ext));
+  return files;
+}
+
+std::string TPositionBase::CommitRecord(const std::string& fileName) {
+  // Beside the file itself when the name is a link, as the side files are.
+  return ResolvePath(ChangeFileExt(fileName, ".pos")) + ".commit";
+}
+
+bool TPositionBase::RecoverSave(const std::string& fileName, bool mayWrite) {
+  const std::string record = CommitRecord(fileName);
+  std::vector<std::string> sides;
+  for (const auto& f : FileSet(fileName)) sides.push_back(ResolvePath(f) + ".saving");
+  TFolderLock lock(record);
+  return RecoverCommit(record, sides, mayWrite) != TRecoverResult::rrFailed;
+}
+
+bool TPositionBase::SaveTogether() {
+  std::vector<TCustomSaveMap*> maps = {this, &commentBase_.HolderFile(), &commentBase_.TagFile(),
+                                       &letterBase_.HolderFile(), &letterBase_.TagFile()};
+  std::vector<TCustomSaveMap*> changed;
+  if (FileName().empty()) return false;
+  for (TCustomSaveMap* m : maps) {
+    // A file without a name (never opened) has nothing to save beside the others.
+    if (!m->Active() || m->ReadOnly() || m->FileName().empty()) continue;
+    m->StampSignature();
+    if (m->Changed()) changed.push_back(m);
+  }
+  if (changed.empty()) return true;
+  const std::string record = CommitRecord(FileName());
+  TFolderLock lock(record);
+  // A record left by an earlier commit of this session that could not finish is finished by
+  // the next open; a new set must not replace it.
+  if (FileExists(record)) {
+    for (TCustomSaveMap* m : changed) m->AddErrors(ErrIO);
+    return false;
+  }
+  bool prepared = true;
+  for (TCustomSaveMap* m : changed) {
+    if (!m->PrepareSide() && m->SaveEnabled()) prepared = false;
+    if (!prepared) break;
+  }
+  std::vector<TCommitEntry> entries;
+  for (TCustomSaveMap* m : changed) {
+    // A string base that gave up saving after one of its files was written gives up both.
+    if (m->HasSide() && !m->SaveEnabled()) m->FinishSide(false);
+    if (m->HasSide()) entries.push_back({m->SidePath(), m->TargetPath()});
+  }
+  const TCommitResult result =
+      prepared && !entries.empty() ? CommitFiles(record, entries) : TCommitResult::crNotCommitted;
+  for (TCustomSaveMap* m : changed) {
+    if (result == TCommitResult::crPending) m->AddErrors(ErrIO);
+    if (!m->HasSide()) continue;
+    const bool placed = result != TCommitResult::crNotCommitted && !FileExists(m->SidePath());
+    m->FinishSide(placed, result == TCommitResult::crPending);
+  }
+  return result == TCommitResult::crCommitted;
+}
+
 bool TPositionBase::OpenAll(const std::string& fileName, bool create) {
   Close();
   const std::string name = ChangeFileExt(fileName, ".pos");
+  if (!RecoverSave(name, !readOnly_)) {
+    errors_ |= ErrIO;
+    return false;
+  }
   const bool existed = FileExists(name);
   // A missing file is created here rather than through the inherited Open, which would come
   // back to this class's CreateNew.
@@ -824,6 +894,21 @@ bool TPositionBase::OpenAll(const std::string& fileName, bool create) {
 }
 
 void TPositionBase::Close() {
+  if (Active() && !ReadOnly() && !SaveTogether()) {
+    // What the commit did not save stays unsaved: no file is saved apart from the others.
+    const bool saving[3] = {TCustomSaveMap::SaveEnabled(), commentBase_.SaveEnabled(),
+                            letterBase_.SaveEnabled()};
+    TCustomSaveMap::SetSaveEnabled(false);
+    commentBase_.SetSaveEnabled(false);
+    letterBase_.SetSaveEnabled(false);
+    TCustomPositionBase::Close();
+    commentBase_.Close();
+    letterBase_.Close();
+    TCustomSaveMap::SetSaveEnabled(saving[0]);
+    commentBase_.SetSaveEnabled(saving[1]);
+    letterBase_.SetSaveEnabled(saving[2]);
+    return;
+  }
   TCustomPositionBase::Close();
   commentBase_.Close();
   letterBase_.Close();

@@ -225,6 +225,11 @@ bool DecodePosMoves(const TPosData& data, TPosMoves& moves);
 // The ".pos" file of the user's moves with its two string bases: the comments of the moves
 // (".str", ".sid", ".sbk") and the names of comment sources (".ltr", ".lid", ".lbk"), all
 // under one base name.
+//
+// The five files are saved as one commit (platform/FileCommit.h) under the record
+// "<name>.pos.commit": after a kill they are all old or all new, and the next open finishes
+// or discards what the kill interrupted before it reads anything. Files that did not change
+// are not written, and a base without changes writes nothing at all.
 class TPositionBase : public TCustomPositionBase {
  public:
   // Asked while a save finds too little free disk space, with the name of the file; true
@@ -257,8 +262,18 @@ class TPositionBase : public TCustomPositionBase {
   TStringBase& CommentBase() { return commentBase_; }
   TStringBase& LetterBase() { return letterBase_; }
 
+  // The five files of the base named `fileName` (".pos", ".str", ".sid", ".ltr", ".lid") and
+  // the commit record of their saves.
+  static std::vector<std::string> FileSet(const std::string& fileName);
+  static std::string CommitRecord(const std::string& fileName);
+  // Finishes or discards a save of the base that a kill interrupted (see FileCommit.h).
+  static bool RecoverSave(const std::string& fileName, bool mayWrite);
+
  private:
   bool OpenAll(const std::string& fileName, bool create);
+  // Saves the changed files of the five as one commit; false when the commit did not
+  // complete (the files are old, or new once the next open finishes the commit).
+  bool SaveTogether();
 
   TStringBase commentBase_;
   TStringBase letterBase_;

@@ -153,4 +153,37 @@ std::string FromUtf8(std::uint16_t language, std::string_view utf8) {
   return out;
 }
 
+bool IsKnownCharset(std::string_view charset) {
+  if (charset.empty() || charset.size() > 64) return false;
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr c(ucnv_open(std::string(charset).c_str(), &status));
+  return U_SUCCESS(status) && c != nullptr;
+}
+
+std::optional<std::string> CharsetToUtf8(std::string_view charset, std::string_view bytes) {
+  if (!IsKnownCharset(charset)) return std::nullopt;
+  if (bytes.empty()) return std::string();
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr c(ucnv_open(std::string(charset).c_str(), &status));
+  if (U_FAILURE(status)) return std::nullopt;
+  // Every invalid or unmapped sequence becomes U+FFFD, whatever the set's own substitute.
+  status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(c.get(), UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+  std::u16string out;
+  out.reserve(bytes.size() + 1);
+  const char* source = bytes.data();
+  const char* const sourceEnd = source + bytes.size();
+  char16_t buffer[1024];
+  do {
+    UChar* target = reinterpret_cast<UChar*>(buffer);
+    status = U_ZERO_ERROR;
+    ucnv_toUnicode(c.get(), &target, target + 1024, &source, sourceEnd, nullptr, true, &status);
+    out.append(buffer, static_cast<std::size_t>(reinterpret_cast<char16_t*>(target) - buffer));
+  } while (status == U_BUFFER_OVERFLOW_ERROR);
+  if (U_FAILURE(status)) return std::nullopt;
+  for (auto& ch : out)
+    if (ch == 0x1A) ch = static_cast<char16_t>(kReplacement);  // a set whose substitute is SUB
+  return Utf16ToUtf8(out);
+}
+
 }  // namespace kessaro

@@ -3,6 +3,7 @@
 // boundary to UTF-8 (terminal, front end) and UTF-16 (collation).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,11 @@ std::u16string ToUtf16(std::uint16_t language, std::string_view bytes);
 // reads back as itself); the others encode in their code page, with "?" for characters the
 // code page lacks. Malformed UTF-8 input becomes U+FFFD before encoding.
 std::string FromUtf8(std::uint16_t language, std::string_view utf8);
+
+// Bytes in a character set named as ICU knows it ("UTF-8", "Shift_JIS", "EUC-KR", "GB18030",
+// "Big5", "ISO-8859-1", and their aliases) to UTF-8; bytes that are invalid in that set become
+// U+FFFD. Nothing when ICU does not know the name.
+std::optional<std::string> CharsetToUtf8(std::string_view charset, std::string_view bytes);
+bool IsKnownCharset(std::string_view charset);
 
 }  // namespace kessaro

@@ -7,10 +7,12 @@
 #include <exception>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <filesystem>
 
+#include "platform/CodePage.h"
 #include "platform/UserHome.h"
 #include "records/BoardFormFunc.h"
 #include "records/DateReader.h"
@@ -187,7 +189,9 @@ int LookUp(const TPropertyName (&table)[N], std::string_view id) {
 }
 
 // A game is rejected by throwing this inside the parse of one block; it never leaves it.
-struct TGameRejected {};
+struct TGameRejected {
+  const char* Reason = "a property the game cannot have";
+};
 
 class TSgfScanner {
  public:
@@ -298,8 +302,15 @@ class TBlockFinder {
  public:
   explicit TBlockFinder(const TSgfScanner& s) : s_(s) {}
 
-  // The next game block at or after `from`: its '(' and its closing ')'.
-  bool Next(std::size_t& from, std::size_t& open, std::size_t& close) {
+  // A game whose text breaks the syntax: its '(' and the byte where the walk stopped.
+  struct TBroken {
+    std::size_t Open, At;
+  };
+
+  // The next game block at or after `from`: its '(' and its closing ')'. A game that the end
+  // of the file cuts off is a block up to the end (close = size, `cut` set).
+  bool Next(std::size_t& from, std::size_t& open, std::size_t& close, bool& cut) {
+    cut = false;
     // What lies before `from` is never asked again unless a broken walk reached beyond it.
     if (from > reach_) match_.clear();
     while (from < s_.Size()) {
@@ -314,6 +325,18 @@ class TBlockFinder {
       const auto known = match_.find(p);
       const std::size_t end = known != match_.end() ? known->second : Walk(p, t);
       if (end == npos) {
+        if (known == match_.end() && lastFail_ >= s_.Size()) {
+          open = p;
+          close = s_.Size();
+          from = s_.Size();
+          cut = true;
+          return true;
+        }
+        // A broken game is reported once, not again for each variation inside it.
+        if (known == match_.end() && p >= brokenUntil_) {
+          broken_.push_back({p, lastFail_});
+          brokenUntil_ = lastFail_;
+        }
         from = t + 1;  // inner variations of a broken game are tried as games of their own
         continue;
       }
@@ -324,6 +347,9 @@ class TBlockFinder {
     }
     return false;
   }
+
+  // Broken games met since the last call, taken out.
+  std::vector<TBroken> TakeBroken() { return std::exchange(broken_, {}); }
 
   // The ')' matching a '(' token of a block already found.
   std::size_t MatchOf(std::size_t open) const {
@@ -339,6 +365,7 @@ class TBlockFinder {
     auto fail = [&](std::size_t at) {
       for (std::size_t q : stack) match_[q] = npos;
       reach_ = std::max(reach_, at);
+      lastFail_ = at;
       return npos;
     };
     while (true) {
@@ -376,6 +403,9 @@ class TBlockFinder {
   const TSgfScanner& s_;
   std::unordered_map<std::size_t, std::size_t> match_;
   std::size_t reach_ = 0;  // the farthest point a broken walk reached
+  std::size_t lastFail_ = 0;
+  std::size_t brokenUntil_ = 0;
+  std::vector<TBroken> broken_;
 };
 
 class TGameParser {
@@ -383,8 +413,16 @@ class TGameParser {
   TGameParser(const TSgfScanner& s, const TBlockFinder& blocks, int options, const TSgfLog& log)
       : s_(s), blocks_(blocks), options_(options), log_(log) {}
 
-  // Parses the block [open, close] into root (a zeroed record). Throws TGameRejected.
-  void Parse(TSequence* root, std::size_t open, std::size_t close) {
+  // The length of the last game's root comment before it was cut, or 0.
+  std::size_t CommentCut() const { return commentCut_; }
+
+  // Parses the block [open, close] into root (a zeroed record); a block that the end of the
+  // file cut off (`cut`) keeps what was read before the end. Throws TGameRejected.
+  void Parse(TSequence* root, std::size_t open, std::size_t close, bool cut) {
+    cut_ = cut;
+    commentCut_ = 0;
+    rootComment_.clear();
+    charsetName_.clear();
     std::size_t start = open + 1;
     while (IsWhitespace(s_.At(start))) ++start;
     ++start;  // the ';' of the root node
@@ -407,15 +445,20 @@ class TGameParser {
         break;
       }
       const std::size_t e = s_.ValueEnd(q + 1);
-      if (e == npos) throw TGameRejected{};
+      if (e == npos) throw TGameRejected{"the file ends inside the game information"};
       p = e + 1;
     }
-    if (end == npos) throw TGameRejected{};
+    if (end == npos) throw TGameRejected{"the game has no moves"};
+    FindCharset(start, end);
     ReadRootProperties(root, start, end);
     if (s_.At(end) == ';') ++end;
 
     TSequence* first = AddNode(root, kMoveNotRead, std::string(), skPathNode, root->Data, {});
     ParseSequences(first, end, close);
+
+    if (game_->BoardSize == 0) game_->BoardSize = 19;
+    CheckPoints(root, game_->BoardSize);
+    SetRootComment();
 
     std::size_t moves = 0;
     for (const TSequence* n = root->FirstChild; n; n = n->FirstChild) ++moves;
@@ -449,8 +492,95 @@ class TGameParser {
   std::uint16_t ParsePoint(std::string_view v) const {
     if (v.empty()) return kNoMove;
     if (v.size() != 2 || v[0] < 'a' || v[0] > 'z' || v[1] < 'a' || v[1] > 'z')
-      throw TGameRejected{};
+      throw TGameRejected{"a point that is not two letters"};
     return static_cast<std::uint16_t>((v[0] - 'a') | ((v[1] - 'a') << 8));
+  }
+
+  // Moves and setup points must lie on the board; a move "tt" on a board of 19 lines or
+  // fewer is the older form of a pass. Walked without recursion.
+  static void CheckPoints(TSequence* root, int boardSize) {
+    constexpr std::uint16_t kTT = 19 | (19 << 8);
+    const auto onBoard = [boardSize](std::uint16_t p) {
+      return IsNoMove(p) || ((p & 0xFF) < boardSize && (p >> 8) < boardSize);
+    };
+    std::vector<TSequence*> stack{root};
+    while (!stack.empty()) {
+      TSequence* n = stack.back();
+      stack.pop_back();
+      if (n != root && n->Point != kMoveNotRead) {
+        if (boardSize <= 19 && n->Point == kTT) n->Point = kNoMove;
+        if (!onBoard(n->Point)) throw TGameRejected{"a move outside the board"};
+      }
+      for (const auto& setup : n->Setup)
+        if (!onBoard(setup.Point)) throw TGameRejected{"a stone placed outside the board"};
+      for (TSequence* c = n->FirstChild; c; c = c->NextSibling) stack.push_back(c);
+    }
+  }
+
+  // The character set the root's CA names, looked up before the other properties are read,
+  // so that every text of the game is converted alike. A Windows charset name is left to
+  // the CA property itself.
+  void FindCharset(std::size_t start, std::size_t end) {
+    std::string lastId, id, scratch;
+    for (std::size_t cur = start;;) {
+      const std::size_t q = s_.NextToken(cur, end, false);
+      if (q == npos || s_.At(q) != '[') return;
+      if (s_.Identifier(cur, q, &id)) lastId = id;
+      const std::size_t e = s_.ValueEnd(q + 1);
+      if (e == npos) return;
+      cur = e + 1;
+      if (lastId != "CA" && lastId != "CHARSET") continue;
+      const std::string value(s_.Value(q, e, scratch));
+      std::string upper = value;
+      for (auto& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (!CharsetFromIdentifier(upper) && IsKnownCharset(value)) charsetName_ = value;
+      return;
+    }
+  }
+
+  // A text value as the game keeps it: converted to UTF-8 when CA named a character set.
+  std::string Text(std::string_view v) const {
+    if (charsetName_.empty()) return std::string(v);
+    return CharsetToUtf8(charsetName_, v).value_or(std::string(v));
+  }
+
+  // The root comment, cut at a character boundary when it is too long for a text.
+  void SetRootComment() {
+    if (rootComment_.empty()) return;
+    std::string& text = rootComment_;
+    if (text.size() > kMaxRootComment) {
+      commentCut_ = text.size();
+      text.resize(CharacterBoundary(text, kMaxRootComment));
+    }
+    PStringSet& field = game_->Info.GameComment;
+    if (!field) field = std::make_unique<TStringSet>();
+    field->SetText(kNoLanguage, text);
+  }
+
+  // The largest length <= limit that ends at a character boundary of the game's text.
+  std::size_t CharacterBoundary(const std::string& text, std::size_t limit) const {
+    const auto* b = reinterpret_cast<const std::uint8_t*>(text.data());
+    const int charset = charsetName_.empty() ? game_->Charset : 0;
+    // Double-byte sets: walk the characters from the start.
+    const bool sjis = charset == 128;
+    if (sjis || charset == 129 || charset == 134 || charset == 136) {
+      std::size_t p = 0;
+      while (p < limit) {
+        const std::uint8_t c = b[p];
+        const bool lead =
+            sjis ? (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) : c >= 0x81 && c <= 0xFE;
+        const std::size_t width = lead ? 2 : 1;
+        if (p + width > limit) break;
+        p += width;
+      }
+      return p;
+    }
+    // UTF-8 (and single-byte sets, where the back-off never passes a plain byte): never
+    // end inside a multi-byte sequence.
+    std::size_t p = limit;
+    while (p > 0 && p > limit - 4 && (b[p] & 0xC0) == 0x80) --p;
+    return p;
   }
 
   static bool ParseInt(std::string_view v, long long& out) {
@@ -463,14 +593,14 @@ class TGameParser {
 
   void SetText(PStringSet& field, const std::string& value) {
     if (!field) field = std::make_unique<TStringSet>();
-    field->SetText(kNoLanguage, value);
+    field->SetText(kNoLanguage, Text(value));
   }
 
+  // GC and C of the root gather here; SetRootComment stores them once the game is read.
   void AppendGameComment(const std::string& value) {
-    PStringSet& field = game_->Info.GameComment;
-    if (!field) field = std::make_unique<TStringSet>();
-    const std::string old = field->GetText(kNoLanguage);
-    field->SetText(kNoLanguage, old.empty() ? value : old + "\r\n" + value);
+    const std::string text = Text(value);
+    if (!rootComment_.empty()) rootComment_ += "\r\n";
+    rootComment_ += text;
   }
 
   void ReadRootProperties(TSequence* root, std::size_t start, std::size_t end) {
@@ -582,7 +712,7 @@ class TGameParser {
       case rpGame:
         if (v != "1") {
           if (log_) log_("The game recorded in file not Go game", false);
-          throw TGameRejected{};
+          throw TGameRejected{"not a game of Go"};
         }
         break;
       case rpAddBlack:
@@ -596,7 +726,7 @@ class TGameParser {
         break;
       case rpBlack:
       case rpWhite:
-        throw TGameRejected{};  // a move in the root node
+        throw TGameRejected{"a move in the root node"};
       default:
         break;  // ignored properties
     }
@@ -629,7 +759,7 @@ class TGameParser {
       case npBlack:
       case npWhite: {
         const std::uint16_t p = ParsePoint(v);
-        if (node->Point != kMoveNotRead) throw TGameRejected{};  // two moves in one node
+        if (node->Point != kMoveNotRead) throw TGameRejected{"two moves in one node"};
         node->Point = p;
         if (code == npBlack) node->Flags |= sfBlack;
         break;
@@ -686,26 +816,33 @@ class TGameParser {
       if (c == '[') {
         if (s_.Identifier(f.cur, q, &id)) f.lastId = id;
         const std::size_t e = s_.ValueEnd(q + 1);
-        if (e == npos) throw TGameRejected{};
-        if (e >= f.end) {
+        if (e == npos && !cut_) throw TGameRejected{"a value without its closing bracket"};
+        if (e == npos || e >= f.end) {
+          // A value the end of a cut file broke off is lost; its node keeps what it had.
           FinishFrame(frames);
           continue;
         }
         f.cur = e + 1;
-        const std::string_view value = s_.Value(q, e, scratch_);
+        std::string_view value = s_.Value(q, e, scratch_);
         const int code = LookUp(kNodeProperties, f.lastId);
         if (code < 0) {
           LogUnknown(f.lastId, value);
-        } else if (!((options_ & IgnoreComments) && code == npComment)) {
-          ApplyNodeProperty(f.node, code, value);
+          continue;
         }
+        if ((options_ & IgnoreComments) && code == npComment) continue;
+        std::string converted;
+        if (!charsetName_.empty() && (code == npComment || code == npNodeName)) {
+          converted = Text(value);
+          value = converted;
+        }
+        ApplyNodeProperty(f.node, code, value);
         continue;
       }
-      if (!s_.OnlyWhitespace(f.cur, q)) throw TGameRejected{};
+      if (!s_.OnlyWhitespace(f.cur, q)) throw TGameRejected{"text outside a property value"};
       f.lastId.clear();
       if (c == ';') {
         if (f.node->Point == kMoveNotRead) {
-          if (!(options_ & EmptyNodeAsPass)) throw TGameRejected{};
+          if (!(options_ & EmptyNodeAsPass)) throw TGameRejected{"a node without a move"};
           f.node->Point = kNoMove;
         }
         f.node = AddNode(f.node, kMoveNotRead, std::string(), f.node->Kind, f.node->Data, {});
@@ -714,9 +851,12 @@ class TGameParser {
         continue;
       }
       // A variation: its first node goes under the current node, after its other children.
-      const std::size_t end = blocks_.MatchOf(q);
-      if (end == npos || end >= f.end) throw TGameRejected{};
-      if (frames.size() >= static_cast<std::size_t>(kMaxVariationDepth)) throw TGameRejected{};
+      std::size_t end = blocks_.MatchOf(q);
+      if (end == npos && cut_) end = f.end;  // a variation the end of the file cut off
+      if (end == npos || (end >= f.end && !cut_))
+        throw TGameRejected{"a variation without its closing parenthesis"};
+      if (frames.size() >= static_cast<std::size_t>(kMaxVariationDepth))
+        throw TGameRejected{"variations nested deeper than 10000"};
       TSequence* last = f.lastVariation;
       if (!last || last->ParentNode != f.node || last->NextSibling) {
         last = f.node->FirstChild;
@@ -751,6 +891,10 @@ class TGameParser {
   const TBlockFinder& blocks_;
   int options_;
   const TSgfLog& log_;
+  bool cut_ = false;
+  std::size_t commentCut_ = 0;  // the length of a root comment that was cut, else 0
+  std::string rootComment_;
+  std::string charsetName_;  // a character set CA named that is no Windows charset
   TGame* game_ = nullptr;
   std::size_t nextBracket_ = 0;
   std::string scratch_;  // processed values that differ from the file's bytes
@@ -758,8 +902,22 @@ class TGameParser {
 
 }  // namespace
 
+std::vector<std::string> TSgfReport::Lines() const {
+  std::vector<std::pair<std::size_t, std::string>> lines;
+  const auto head = [](const TSgfReportEntry& e) {
+    return "game " + std::to_string(e.Game) + " (byte " + std::to_string(e.Offset) + ")";
+  };
+  for (const auto& e : Rejected) lines.emplace_back(e.Game, head(e) + " rejected: " + e.Reason);
+  for (const auto& e : Changed) lines.emplace_back(e.Game, head(e) + ": " + e.Reason);
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> out;
+  for (auto& l : lines) out.push_back(std::move(l.second));
+  return out;
+}
+
 bool LoadGamesFromBytes(TSequence* First, const std::uint8_t* data, std::size_t size, int options,
-                        const TSgfLog& log) {
+                        const TSgfLog& log, TSgfReport* report) {
   if (!First) return false;
   ClearRoot(First);
   *First = TSequence();
@@ -768,14 +926,35 @@ bool LoadGamesFromBytes(TSequence* First, const std::uint8_t* data, std::size_t 
     TBlockFinder blocks(scanner);
     TGameParser parser(scanner, blocks, options, log);
     TSequence* last = nullptr;
-    std::size_t from = 0, open = 0, close = 0;
-    while (blocks.Next(from, open, close)) {
+    std::size_t from = 0, open = 0, close = 0, game = 0;
+    bool cut = false;
+    // Broken games are numbered among the others in the order of their '('.
+    const auto takeBroken = [&](std::size_t before) {
+      for (const auto& b : blocks.TakeBroken()) {
+        if (b.Open > before) continue;
+        ++game;
+        const std::string reason = "unreadable text at byte " + std::to_string(b.At);
+        if (report) report->Rejected.push_back({game, b.Open, reason});
+      }
+    };
+    while (blocks.Next(from, open, close, cut)) {
+      takeBroken(open);
+      ++game;
       TSequence* target = last ? new TSequence : First;
       try {
-        parser.Parse(target, open, close);
+        parser.Parse(target, open, close, cut);
         if (last) last->NextSibling = target;
         last = target;
-      } catch (const TGameRejected&) {
+        if (report && cut)
+          report->Changed.push_back(
+              {game, open, "the file ends inside the game; the moves before the end are kept"});
+        if (report && parser.CommentCut() != 0)
+          report->Changed.push_back({game, open,
+                                     "root comment of " + std::to_string(parser.CommentCut()) +
+                                         " bytes cut to " + std::to_string(kMaxRootComment) +
+                                         " bytes or fewer"});
+      } catch (const TGameRejected& rejected) {
+        if (report) report->Rejected.push_back({game, open, rejected.Reason});
         ClearRoot(target);
         if (target == First) {
           *First = TSequence();
@@ -784,6 +963,7 @@ bool LoadGamesFromBytes(TSequence* First, const std::uint8_t* data, std::size_t 
         }
       }
     }
+    takeBroken(size);
   } catch (const std::exception& e) {
     if (log) {
       log(std::string(), true);
@@ -794,7 +974,8 @@ bool LoadGamesFromBytes(TSequence* First, const std::uint8_t* data, std::size_t 
   return true;
 }
 
-bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options, TLoger* log) {
+bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options, TLoger* log,
+                       TSgfReport* report) {
   if (!First) return false;
   ClearRoot(First);
   *First = TSequence();
@@ -807,19 +988,32 @@ bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int option
   }
   const bool ok = LoadGamesFromBytes(
       First, map.View(), map.FileSize(), options,
-      [log](const std::string& text, bool withTime) { LogLine(log, text, withTime); });
+      [log](const std::string& text, bool withTime) { LogLine(log, text, withTime); }, report);
   if (!ok && log) log->Flush();
   return ok;
 }
 
-bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options) {
-  // One log for the reader, in the user home, opened on first use and closed at exit.
+namespace {
+
+// One log for the reader, in the user home, opened on first use and closed at exit.
+TLoger& HomeLog() {
   static TLoger log([] {
     std::error_code ec;
     std::filesystem::create_directories(UserHomeDir(), ec);
     return UserHomePath("GameLoad.log");
   }());
-  return LoadGamesFromFile(First, fileName, options, &log);
+  return log;
+}
+
+}  // namespace
+
+bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options) {
+  return LoadGamesFromFile(First, fileName, options, &HomeLog(), nullptr);
+}
+
+bool LoadGamesFromFile(TSequence* First, const std::string& fileName, int options,
+                       TSgfReport& report) {
+  return LoadGamesFromFile(First, fileName, options, &HomeLog(), &report);
 }
 
 }  // namespace kessaro

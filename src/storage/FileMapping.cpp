@@ -167,9 +167,12 @@ bool TCustomMap::CreateNew(const std::string& fileName) {
 void TCustomMap::Close() {
   if (active_) {
     if (!readOnly_) {
+      // Only a signature that differs is written, so that an unchanged file stays unchanged.
       std::uint8_t bytes[4];
+      std::uint8_t held[4];
       StoreLE32(bytes, signature_);
-      Write(bytes, -4, 4);
+      Read(held, -4, 4);
+      if (std::memcmp(bytes, held, 4) != 0 || fileSize_ < 4) Write(bytes, -4, 4);
       if (!mapped_) {
         const auto physical = FileSizeOf(fileHandle_);
         // Cut as well as extend, so that the closed file has exactly its logical size.
@@ -303,23 +306,27 @@ void TCustomSaveMap::MapView() {
 }
 
 bool TCustomSaveMap::Open(const std::string& fileName) {
+  savedSinceOpen_ = false;
   const bool ok = TCustomMap::Open(fileName);
   logicalSize_ = std::max(logicalSize_, fileSize_);
   return ok;
 }
 
 bool TCustomSaveMap::CreateNew(const std::string& fileName) {
+  savedSinceOpen_ = false;
   const bool ok = TCustomMap::CreateNew(fileName);
   logicalSize_ = fileSize_;
   return ok;
 }
 
 void TCustomSaveMap::Close() {
+  if (HasSide()) DropSide(false);
   closing_ = true;
   TCustomMap::Close();
   closing_ = false;
   pages_.clear();
   logicalSize_ = 0;
+  forceSave_ = false;
 }
 
 void TCustomSaveMap::SetDataSize(std::uint32_t size) {
@@ -392,10 +399,41 @@ void TCustomSaveMap::Write(const void* buffer, std::int64_t offset, std::uint32_
   logicalSize_ = std::max(logicalSize_, static_cast<std::uint32_t>(end));
 }
 
-void TCustomSaveMap::Flush() {
+bool TCustomSaveMap::Changed() const {
+  if (logicalSize_ != fileSize_ || forceSave_) return true;
+  return std::any_of(pages_.begin(), pages_.end(), [](const auto& p) { return p != nullptr; });
+}
+
+void TCustomSaveMap::StampSignature() {
   if (!active_ || readOnly_) return;
+  std::uint8_t bytes[4];
+  std::uint8_t held[4];
+  StoreLE32(bytes, signature_);
+  Read(held, -4, 4);
+  if (std::memcmp(bytes, held, 4) != 0) Write(bytes, -4, 4);
+}
+
+std::string TCustomSaveMap::TargetPath() const {
+  return ResolvePath(fileName_);
+}
+
+void TCustomSaveMap::Flush() {
+  if (!active_ || readOnly_ || !Changed()) return;
+  if (!PrepareSide()) return;
+  if (!RenameFile(SidePath(), TargetPath())) {
+    errors_ |= ErrIO;
+    DropSide(false);
+    return;
+  }
+  // From here the new image is the file; a failed folder sync only weakens durability.
+  if (!SyncFolderOf(TargetPath())) errors_ |= ErrIO;
+  AdoptSide();
+}
+
+bool TCustomSaveMap::PrepareSide() {
+  if (!active_ || readOnly_ || HasSide()) return false;
   if (OnBeforeSave) OnBeforeSave(*this);
-  if (!saveEnabled_) return;
+  if (!saveEnabled_) return false;
   if (!HasFreeSpace()) {
     if (OnDiskFull) {
       do {
@@ -405,15 +443,40 @@ void TCustomSaveMap::Flush() {
       saveEnabled_ = false;
     }
   }
-  if (!saveEnabled_) return;
-  if (!ReplaceFile()) return;
+  if (!saveEnabled_) return false;
+  return WriteSide();
+}
+
+void TCustomSaveMap::FinishSide(bool placed, bool keep) {
+  if (!HasSide()) return;
+  if (placed) {
+    AdoptSide();
+  } else {
+    errors_ |= ErrIO;
+    DropSide(keep);
+  }
+}
+
+void TCustomSaveMap::DropSide(bool keep) {
+  CloseFile(sideHandle_);
+  sideHandle_ = kInvalidHandle;
+  if (!keep) RemoveFile(SidePath());
+}
+
+void TCustomSaveMap::AdoptSide() {
+  ReleaseView();
+  if (!CloseFile(fileHandle_)) errors_ |= ErrIO;
+  fileHandle_ = sideHandle_;
+  sideHandle_ = kInvalidHandle;
+  fileSize_ = logicalSize_;
   pages_.clear();
+  forceSave_ = false;
+  savedSinceOpen_ = true;
   if (mapped_ && !closing_) MapView();
 }
 
-bool TCustomSaveMap::ReplaceFile() {
-  const std::string target = ResolvePath(fileName_);
-  const std::string side = target + ".saving";
+bool TCustomSaveMap::WriteSide() {
+  const std::string side = SidePath();
   // The exclusive lock on the file means no other writer owns the side file: what is left
   // there is the remnant of an interrupted save.
   RemoveFile(side);
@@ -458,14 +521,8 @@ bool TCustomSaveMap::ReplaceFile() {
   }
   if (errors_ & ErrIO) return abandon();  // an unreadable old page must not be saved as zeros
   if (!SetEndOfFile(out, total) || !SyncFile(out)) return abandon();
-  if (!RenameFile(side, target)) return abandon();
-  // From here the new image is the file; a failed folder sync only weakens durability.
   errors_ |= earlier;
-  if (!SyncFolderOf(target)) errors_ |= ErrIO;
-  ReleaseView();
-  if (!CloseFile(fileHandle_)) errors_ |= ErrIO;
-  fileHandle_ = out;
-  fileSize_ = logicalSize_;
+  sideHandle_ = out;
   return true;
 }
 

@@ -124,8 +124,30 @@ class TCustomSaveMap : public TCustomMap {
   void Write(const void* buffer, std::int64_t offset, std::uint32_t count) override;
   void SetDataSize(std::uint32_t size) override;
 
-  // Writes the pending pages (see the header comment); runs as OnBeforeClose.
+  // Writes the pending pages (see the header comment); runs as OnBeforeClose. A file whose
+  // image did not change is left alone.
   void Flush();
+
+  // The image differs from the file on disk: a page was written, the size changed, or the
+  // owner asked for a save (MarkChanged: damage that a save mends).
+  bool Changed() const;
+  void MarkChanged() {
+    if (active_ && !readOnly_) forceSave_ = true;
+  }
+  // Writes the signature into the image unless the file already holds it (Close does so).
+  void StampSignature();
+  // Saves made together with other files (see platform/FileCommit.h): PrepareSide runs
+  // OnBeforeSave and the free space check and writes the new image, synced, to SidePath();
+  // false when nothing was written (save disabled, or a failure: ErrIO). FinishSide then
+  // takes the side file as the file when the commit placed it there, or else drops it
+  // (`keep` leaves it on disk for a pending commit) and keeps the pages.
+  bool PrepareSide();
+  void FinishSide(bool placed, bool keep = false);
+  bool HasSide() const { return sideHandle_ != kInvalidHandle; }
+  // A save placed a new image since the last Open or CreateNew.
+  bool SavedSinceOpen() const { return savedSinceOpen_; }
+  std::string TargetPath() const;
+  std::string SidePath() const { return TargetPath() + ".saving"; }
 
   std::uint32_t LogicalSize() const { return logicalSize_; }
   std::uint32_t LogicalDataSize() const { return logicalSize_ < 4 ? 0 : logicalSize_ - 4; }
@@ -138,9 +160,15 @@ class TCustomSaveMap : public TCustomMap {
 
  protected:
   using TPage = std::array<std::uint8_t, kSavePageSize>;
-  // Writes the image to the side file and renames it over the file; false leaves the file
-  // and the pages as they were.
-  bool ReplaceFile();
+  // Writes the image to the side file and syncs it; false removes the side file (ErrIO).
+  bool WriteSide();
+  // The side file, renamed over the file, becomes the open file.
+  void AdoptSide();
+  void DropSide(bool keep);
+
+  TFileHandle sideHandle_ = kInvalidHandle;
+  bool savedSinceOpen_ = false;
+  bool forceSave_ = false;
 
   std::vector<std::unique_ptr<TPage>> pages_;
   std::uint32_t logicalSize_ = 0;

@@ -313,8 +313,9 @@ void TStringBase::Close() {
   ClearFreeList();
   tags_.Close();
   holder_.Close();
-  if (dropHolder && !holder_.SaveEnabled()) RemoveFile(holder_.FileName());
-  if (dropTags && !tags_.SaveEnabled()) RemoveFile(tags_.FileName());
+  if (dropHolder && !holder_.SaveEnabled() && !holder_.SavedSinceOpen())
+    RemoveFile(holder_.FileName());
+  if (dropTags && !tags_.SaveEnabled() && !tags_.SavedSinceOpen()) RemoveFile(tags_.FileName());
   active_ = false;
 }
 

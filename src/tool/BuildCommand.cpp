@@ -98,7 +98,8 @@ int RunBuild(const ToolIo& io, const TBuildArgs& a) {
   out << "  files read: " << s.FilesRead << " (rejected by the reader: " << s.FilesRejected
       << ")\n";
   out << "  games: " << s.Games << ", used " << s.GamesUsed << ", skipped not 19 x 19 "
-      << s.GamesNotNineteen << "\n";
+      << s.GamesNotNineteen << ", rejected by the reader " << s.GamesRejected << "\n";
+  for (const std::string& note : s.ReaderNotes) out << "  " << note << "\n";
   out << "  corner sequences: " << s.Corners << ", corners skipped for setup stones "
       << s.CornersSetup << "\n";
   out << "  net records: " << s.NetRecords << " (move nodes " << s.MoveNodes << ", game references "

@@ -63,6 +63,7 @@ std::vector<TSortRange> SearchRanges(TBaseSorting& index, const std::string& utf
 int RunGames(const ToolIo& io, const std::string& home, const std::string& indexName,
              const std::string* find, bool asJson) {
   TBaseHolder holder;
+  holder.SetReadOnly(true);       // looking never writes
   FinishInterruptedBuilds(home);  // a build stopped while moving its files into place
   holder.ApplyStartDirs(DefaultHolderDirs(home));
   TSubNety* net = holder.JosekiNet();

@@ -620,7 +620,7 @@ json ReportPosStrings(TStringBase& base, const std::string& label, const std::st
     intact = false;
     return f;
   }
-  std::uint64_t records = 0, freeBlocks = 0, bad = 0;
+  std::uint64_t records = 0, freeBlocks = 0, bad = 0, unindexed = 0;
   base.ForEachRecord([&](const TStringRecordInfo& info) {
     if (info.Free) {
       ++freeBlocks;
@@ -628,8 +628,19 @@ json ReportPosStrings(TStringBase& base, const std::string& label, const std::st
     } else {
       ++records;
       bad += info.HeadOk && info.DataOk ? 0 : 1;
+      unindexed += info.HeadOk && info.DataOk && !info.Indexed ? 1 : 0;
     }
   });
+  // The tag file must lead every sound record's ID to it, and its entries must be whole: a
+  // tag file of another save (a kill between the renames of the two files) makes every text
+  // unreadable.
+  std::uint64_t badEntries = 0;
+  const std::uint32_t entries = base.TagFile().EntryCount();
+  for (std::uint32_t id = 0; id < entries; ++id) {
+    TStringTagEntry entry;
+    if (!base.TagFile().ReadEntry(id, entry)) ++badEntries;
+  }
+  bad += unindexed + badEntries;
   const bool ok = bad == 0 && base.TakeErrors() == 0;
   intact = intact && ok;
   f = {{"file", base.FileName()},        {"strings", base.StringCount()},
@@ -753,9 +764,11 @@ void ReportPositionBase(const std::string& name, TReport& r, bool dump) {
 
   r.intact = check.Ok() && stringsIntact;
   r.fields["status"] = r.intact ? "ok" : "corrupt";
-  r.lines.push_back(
-      std::string("  ") +
-      (check.Ok() ? "ok" : "corrupt: " + std::to_string(check.BadRecords) + " bad records"));
+  r.lines.push_back(std::string("  ") +
+                    (r.intact ? "ok"
+                     : check.Ok()
+                         ? "corrupt: a string base is damaged"
+                         : "corrupt: " + std::to_string(check.BadRecords) + " bad records"));
 }
 
 TReport ReportFile(const std::string& name, bool dump) {

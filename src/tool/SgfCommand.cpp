@@ -114,10 +114,14 @@ int RunSgf(const ToolIo& io, const SgfOptions& o) {
     TSequence* root;
     ~Release() { ClearRoot(root); }
   } release{&first};
-  if (!LoadGamesFromFile(&first, o.file, options)) {
+  TSgfReport report;
+  if (!LoadGamesFromFile(&first, o.file, options, report)) {
     io.err << "kessaro-tool sgf: cannot read " << o.file << "\n";
     return kExitCheckFailed;
   }
+  // What the reader dropped or cut is said, never passed over.
+  for (const std::string& line : report.Lines())
+    io.err << "kessaro-tool sgf: " << o.file << ": " << line << "\n";
   if (!o.write.empty()) {
     if (!first.Data) {
       io.err << "kessaro-tool sgf: " << o.file << " holds no game that could be read\n";

@@ -92,6 +92,7 @@ std::string StatsText(const StatRecord& r) {
 int RunWalk(const ToolIo& io, const std::string& home, const std::vector<std::string>& moves,
             bool asJson) {
   TBaseHolder holder;
+  holder.SetReadOnly(true);       // looking never writes
   FinishInterruptedBuilds(home);  // a build stopped while moving its files into place
   holder.ApplyStartDirs(DefaultHolderDirs(home));
   TSubNety* net = holder.JosekiNet();

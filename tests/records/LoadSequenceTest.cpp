@@ -53,7 +53,8 @@ TEST(SgfReader, TreesOfSmallFiles) {
   };
   const std::vector<Case> cases = {
       {"two moves", "(;GM[1]SZ[19];B[pd];W[dp])", 0, {";B[pd];W[dp]"}},
-      {"pass and tt", "(;GM[1];B[];W[tt])", 0, {";B[];W[tt]"}},
+      {"pass and tt", "(;GM[1];B[];W[tt])", 0, {";B[];W[]"}},
+      {"tt is a point on a larger board", "(;SZ[21];B[tt])", 0, {";B[tt]"}},
       {"repeated identifier", "(;AB[aa][bb];W[cc])", 0, {"AB[aa]AB[bb];W[cc]"}},
       {"mixed-case long identifiers",
        "(;AddBlack[aa]PLAYERblack[x];bLaCk[cc])",
@@ -95,13 +96,13 @@ TEST(SgfReader, TreesOfSmallFiles) {
       {"bad point", "(;;B[A1])", 0, {}},
       {"value without identifier after a node boundary", "(;;[aa])", 0, {}},
       {"text before a token", "(;;B[aa]x;W[bb])", 0, {}},
-      {"unterminated value", "(;;B[aa];C[never", 0, {}},
-      // The inner variations' first moves stand in their roots, where the option skips them.
-      {"unterminated last game yields its inner variations",
-       "(;;B[aa](;W[bb];B[cc])(;W[dd];B[ee])",
-       IgnoreGameInfo,
-       {";B[cc]", ";B[ee]"}},
-      {"inner variation with its move in the root is no game", "(;;B[aa](;W[bb];B[cc])", 0, {}},
+      // A file cut inside its last game keeps what was read before the end.
+      {"unterminated value", "(;;B[aa];C[never", 0, {";B[aa]"}},
+      {"unterminated value after a move", "(;;B[aa];W[bb]C[nev", 0, {";B[aa];W[bb]"}},
+      {"unterminated game keeps its variations",
+       "(;;B[aa](;W[bb];B[cc])(;W[dd];B[ee]",
+       0,
+       {";B[aa](;W[bb];B[cc])(;W[dd];B[ee])"}},
       {"not go", "(;GM[2];B[aa])", 0, {}},
       {"not go ignored", "(;GM[2];B[aa])", IgnoreGameInfo, {";B[aa]"}},
       {"no games at all", "just text ( ; but no", 0, {}},
@@ -178,13 +179,105 @@ TEST(SgfReader, DeepNestingFailsThatGameOnly) {
   EXPECT_EQ(r->Trees(), std::vector<std::string>{";W[bb]"});
 }
 
-TEST(SgfReader, UnterminatedGameWithManyVariationsStaysLinear) {
-  // Each inner variation is found as a game of its own; without remembering matches the scan
-  // would re-walk the rest of the file for every one of them.
+TEST(SgfReader, BrokenGameWithManyVariationsStaysLinear) {
+  // Each inner variation of a broken game is tried as a game of its own; without remembering
+  // matches the scan would re-walk the rest of the file for every one of them.
   std::string text = "(;";
   for (int i = 0; i < 20000; ++i) text += "(;B[aa](;W[bb];B[cc])";
+  text += "x;";  // text outside a value breaks the outer game before the end of the file
   const auto r = ReadSgf(text, IgnoreGameInfo);
   EXPECT_EQ(r->Trees().size(), 20000u);
+}
+
+// Every game the reader drops or changes is reported with its reason.
+TEST(SgfReader, DroppedAndCutGamesAreReported) {
+  struct Case {
+    const char* name;
+    std::string sgf;
+    std::vector<std::string> lines;
+  };
+  std::string deep = "(;";
+  for (int i = 0; i < 10001; ++i) deep += "(;B[aa]";
+  for (int i = 0; i < 10001; ++i) deep += ")";
+  deep += ")";
+  const std::vector<Case> cases = {
+      {"good games", "(;;B[aa])(;;W[bb])", {}},
+      {"move outside the board",
+       "(;SZ[19];B[zz])(;;B[aa])",
+       {"game 1 (byte 0) rejected: a move outside the board"}},
+      {"setup outside a small board",
+       "(;SZ[9]AB[jj];B[aa])",
+       {"game 1 (byte 0) rejected: a stone placed outside the board"}},
+      {"empty node", "(;;;B[aa])", {"game 1 (byte 0) rejected: a node without a move"}},
+      {"text outside a value",
+       "(;;B[aa])(;;B[cc]x;W[bb])(;;W[bb])",
+       {"game 2 (byte 9) rejected: unreadable text at byte 18"}},
+      {"nesting too deep", deep, {"game 1 (byte 0) rejected: variations nested deeper than 10000"}},
+      {"cut file",
+       "(;;B[aa])(;;B[bb];W[c",
+       {"game 2 (byte 9): the file ends inside the game; the moves before the end are kept"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSequence first;
+    TSgfReport report;
+    EXPECT_TRUE(LoadGamesFromBytes(&first, reinterpret_cast<const std::uint8_t*>(c.sgf.data()),
+                                   c.sgf.size(), 0, {}, &report));
+    ClearRoot(&first);
+    EXPECT_EQ(report.Lines(), c.lines);
+  }
+}
+
+TEST(SgfReader, LongRootCommentIsCutAtACharacterBoundary) {
+  // "é" is two bytes in UTF-8: byte 65,535 is the second byte of one of them.
+  std::string comment;
+  while (comment.size() < 70000) comment += "\xC3\xA9";
+  TSequence first;
+  TSgfReport report;
+  const std::string sgf = "(;CA[UTF-8]GC[" + comment + "];B[aa])";
+  ASSERT_TRUE(LoadGamesFromBytes(&first, reinterpret_cast<const std::uint8_t*>(sgf.data()),
+                                 sgf.size(), 0, {}, &report));
+  ASSERT_NE(first.Data, nullptr);
+  const std::string kept = first.Data->Game()->Info.GameComment->GetText(0);
+  ClearRoot(&first);
+  EXPECT_EQ(kept.size(), 65534u);
+  EXPECT_EQ(kept, comment.substr(0, kept.size()));
+  ASSERT_EQ(report.Changed.size(), 1u);
+  EXPECT_NE(report.Changed[0].Reason.find("root comment of 70000 bytes cut"), std::string::npos);
+}
+
+TEST(SgfReader, CharsetNamesKnownToIcuAreHonoured) {
+  struct Case {
+    const char* charset;
+    std::string bytes;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {"UTF-8", "caf\xC3\xA9", "caf\xC3\xA9"},
+      {"UTF-8", "bad \xFF byte", "bad \xEF\xBF\xBD byte"},
+      {"Shift_JIS", "\x8A\xBF", "\xE6\xBC\xA2"},  // U+6F22
+      {"EUC-KR", "\xB0\xA1", "\xEA\xB0\x80"},     // U+AC00
+      {"GB2312", "\xD6\xD0", "\xE4\xB8\xAD"},     // U+4E2D
+      {"GBK", "\xD6\xD0", "\xE4\xB8\xAD"},
+      {"GB18030", "\x81\x30\x81\x30", "\xC2\x80"},  // U+0080, four bytes
+      {"Big5", "\xA4\xA4", "\xE4\xB8\xAD"},
+      {"ISO-8859-1", "caf\xE9", "caf\xC3\xA9"},
+      {"Shift_JIS", "\x8A", "\xEF\xBF\xBD"},  // a lead byte alone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.charset) + " " + c.bytes);
+    const auto r = ReadSgf(std::string("(;CA[") + c.charset + "]PB[" + c.bytes + "];C[" + c.bytes +
+                           "]N[" + c.bytes + "]B[aa])");
+    ASSERT_EQ(r->Trees().size(), 1u);
+    EXPECT_EQ(r->Game().Charset, 0);
+    EXPECT_EQ(r->Game().Info.BlackPlayer->GetText(0), c.utf8);
+    EXPECT_EQ(r->first.FirstChild->Comment, c.utf8);
+    EXPECT_EQ(r->first.FirstChild->NodeName, c.utf8);
+  }
+  // The Windows names keep the bytes and the charset.
+  const auto w = ReadSgf("(;CA[SHIFTJIS_CHARSET]PB[\x8A\xBF];B[aa])");
+  EXPECT_EQ(w->Game().Charset, 128);
+  EXPECT_EQ(w->Game().Info.BlackPlayer->GetText(0), "\x8A\xBF");
 }
 
 std::string HomeFile(const std::string& name) {

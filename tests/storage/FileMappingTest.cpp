@@ -352,10 +352,20 @@ TEST_P(SaveMapAccess, BeforeSaveWritesAreSavedAndDisabledSaveWritesNothing) {
     m.Close();
     EXPECT_EQ(ReadFileBytes(path), old);
   }
+  // A file that did not change is not written at all, hooks included.
+  {
+    TSaveMap m;
+    Prepare(m, GetParam(), false);
+    ASSERT_TRUE(m.Open(path));
+    m.OnBeforeSave = [](TCustomMap& sender) { sender.Write("HDR", 0, 3); };
+    m.Close();
+    EXPECT_EQ(ReadFileBytes(path), old);
+  }
   TSaveMap m;
   Prepare(m, GetParam(), false);
   ASSERT_TRUE(m.Open(path));
   m.OnBeforeSave = [](TCustomMap& sender) { sender.Write("HDR", 0, 3); };
+  m.Write(old.data() + 54, 50, 2);  // a write of the same bytes is a change
   m.Close();
   const TBytes file = ReadFileBytes(path);
   EXPECT_EQ(std::string(file.begin() + 4, file.begin() + 7), "HDR");

@@ -1,12 +1,15 @@
 // The build subcommand: a database built from SGF files, walked and checked with the walk and
 // info subcommands; usage errors.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/FileSystem.h"
 #include "support/ByteFixtures.h"
 #include "tool/ToolRun.h"
 
@@ -113,6 +116,43 @@ TEST(BuildCommand, OptionsAndUsageErrors) {
   const ToolRun badHome = RunCli({"build", "--out", input + "/a.sgf/home", input});
   EXPECT_EQ(badHome.status, kExitUsage);
   EXPECT_NE(badHome.err.find("nothing was written"), std::string::npos) << badHome.err;
+}
+
+TEST(BuildCommand, DroppedGamesAreCountedWithTheirReasons) {
+  const std::string input = test::TempPath("build-dropped");
+  fs::remove_all(input);
+  fs::create_directories(input);
+  std::ofstream(input + "/d.sgf", std::ios::binary)
+      << "(;GM[1]SZ[19];B[dd];W[fc])(;GM[1]SZ[19];B[zz])(;GM[1]SZ[19];B[cf];W[fc";
+  const std::string home = test::TempPath("build-dropped-home");
+  fs::remove_all(home);
+  const ToolRun b = RunCli({"build", "--out", home, input});
+  ASSERT_EQ(b.status, kExitOk) << b.err;
+  EXPECT_NE(b.out.find("games: 2, used 2, skipped not 19 x 19 0, rejected by the reader 1"),
+            std::string::npos)
+      << b.out;
+  EXPECT_NE(b.out.find("d.sgf: game 2 (byte 26) rejected: a move outside the board"),
+            std::string::npos)
+      << b.out;
+  EXPECT_NE(b.out.find("d.sgf: game 3 (byte 46): the file ends inside the game"), std::string::npos)
+      << b.out;
+}
+
+TEST(BuildCommand, ReadOnlyHomeSaysSo) {
+  const std::string input = WriteInput("build-input3");
+  const std::string home = test::TempPath("build-readonly-home");
+  fs::remove_all(home);
+  fs::create_directories(home);
+  fs::permissions(home, fs::perms::owner_read | fs::perms::owner_exec);
+  // Root writes into any folder: there the refusal of the first file created is injected.
+  if (geteuid() == 0)
+    SetFaultHook(
+        [n = 0](TFileOp op) mutable { return op == TFileOp::foOpen && ++n == 1 ? EACCES : 0; });
+  const ToolRun b = RunCli({"build", "--out", home, input});
+  SetFaultHook({});
+  fs::permissions(home, fs::perms::owner_all);
+  EXPECT_EQ(b.status, kExitUsage);
+  EXPECT_NE(b.err.find("cannot write " + home + ": permission denied"), std::string::npos) << b.err;
 }
 
 }  // namespace

@@ -87,6 +87,28 @@ TEST(ToolInfoPositionBase, DamageFailsTheCheck) {
                        "records\n"),
             std::string::npos)
       << r.out;
+  // A tag file of an older save beside the holder file of a newer one (a kill between their
+  // renames once did that): every comment is unreadable, and info says so.
+  const std::string stale = MakeBase("Stale", record);
+  const std::string staleStem = stale.substr(0, stale.size() - 4);
+  const test::TBytes oldTags = test::ReadFileBytes(staleStem + ".sid");
+  {
+    TPositionBase b;
+    b.SetReadOnly(false);
+    ASSERT_TRUE(b.Open(stale));
+    TStringSet longer;
+    longer.SetText(1033, "a much longer comment that moves the record elsewhere");
+    b.CommentBase().Write(7, &longer);
+    b.CommentBase().Write(2, &longer);
+  }
+  test::WriteFileBytes(staleStem + ".sid", oldTags);
+  r = RunInfo({stale});
+  EXPECT_EQ(r.status, kExitCheckFailed);
+  EXPECT_NE(r.out.find("  comment base: 2 strings, max ID 7, 1 free blocks, corrupt: "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  corrupt: a string base is damaged\n"), std::string::npos) << r.out;
+
   test::FlipByte(other, 4 + 3);  // the header
   r = RunInfo({other});
   EXPECT_EQ(r.status, kExitCheckFailed);

@@ -2,11 +2,15 @@
 // and variations base files of that home.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "bases/HolderHome.h"
+#include "bases/PositionBase.h"
 #include "support/ByteFixtures.h"
+#include "support/TestSupport.h"
 #include "tool/ToolRun.h"
 
 namespace kessaro::tool {
@@ -39,6 +43,35 @@ TEST_F(WalkCommandTest, ChildrenWithStatisticsAndGameTails) {
 
   const ToolRun summed = RunCli({"walk", home_.Home, "dc"});
   EXPECT_NE(summed.out.find("summed: Pro 5/0/0, Kyu 0/0/1"), std::string::npos) << summed.out;
+}
+
+// Every file of a folder tree, by path.
+std::map<std::string, test::TBytes> TreeBytes(const std::string& root) {
+  std::map<std::string, test::TBytes> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[e.path().string()] = test::ReadFileBytes(e.path().string());
+  return files;
+}
+
+TEST_F(WalkCommandTest, LookingLeavesTheHomeByteIdentical) {
+  // Without a position base nothing is created; with one, nothing is rewritten.
+  for (const bool withPositionBase : {false, true}) {
+    if (withPositionBase) {
+      std::filesystem::create_directories(home_.Home + "/User Game Base");
+      TPositionBase b;
+      b.SetReadOnly(false);
+      ASSERT_TRUE(b.Open(home_.Home + "/User Game Base/Data"));
+      ASSERT_TRUE(b.StoreMoves(test::Diagram("X..\n...\n...\n", 3, 3),
+                               MakeRegion(rkWholeBoard, 3, 3), {{MakeMove(1, 1), 0, 1, 1}}));
+      auto comment = std::make_unique<TStringSet>();
+      comment->SetText(1033, "kept as it is");
+      b.CommentBase().Write(1, comment.get());
+    }
+    const auto before = TreeBytes(home_.Home);
+    EXPECT_EQ(RunCli({"walk", home_.Home, "dc", "cc"}).status, kExitOk);
+    EXPECT_EQ(RunCli({"games", home_.Home}).status, kExitOk);
+    EXPECT_TRUE(TreeBytes(home_.Home) == before) << "position base: " << withPositionBase;
+  }
 }
 
 TEST_F(WalkCommandTest, MoveNotInTheNetNamesTheCandidates) {
