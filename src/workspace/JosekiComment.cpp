@@ -49,6 +49,7 @@ void TJosekiComment::SetNode(TSequence* node) {
     Annotation.SetValue(0);
     FreeComments(Comments);
     Lines.clear();
+    LineParts.clear();
     ListMap.clear();
     NotifyChanged();
     return;
@@ -72,30 +73,34 @@ void TJosekiComment::SetNode(TSequence* node) {
   NotifyChanged();
 }
 
-std::string TJosekiComment::SourceLine(const TSComment& comment, TLanguage language) const {
+std::pair<std::string, TLanguage> TJosekiComment::SourceLine(const TSComment& comment,
+                                                             TLanguage language) const {
   std::size_t index = 0;
   if (comment.Source > 0 && static_cast<std::size_t>(comment.Source) < Sources.size()) {
     index = static_cast<std::size_t>(comment.Source);
   }
   const TStringSet& source = Sources[index];
-  std::string name = source.GetText(language);
-  if (name.empty()) name = source.BestText().Text;
+  TLangText name{language, source.GetText(language)};
+  if (name.Text.empty()) name = source.BestText();
   // A gap in the source numbers has no name: it reads as the unknown source.
-  if (name.empty()) name = Sources[0].BestText().Text;
-  std::string line = Strings().Output(outSource) + ": " + name;
+  if (name.Text.empty()) name = Sources[0].BestText();
+  std::string line = Strings().Output(outSource) + ": " + name.Text;
   if (comment.Page != 0) line += ", " + std::to_string(comment.Page);
-  return line;
+  return {line, name.Language};
 }
 
 void TJosekiComment::RebuildLines() {
   Lines.clear();
+  LineParts.clear();
   ListMap.clear();
   for (std::size_t i = 0; i < Comments.size(); ++i) {
     const TSComment& c = Comments[i];
     if (!c.Texts) continue;
     TLangText text = c.Texts->BestText();
     if (text.Text.empty()) continue;
-    Lines.push_back({text.Language, 0, text.Text + "\r\n" + SourceLine(c, text.Language)});
+    auto [source, sourceLanguage] = SourceLine(c, text.Language);
+    Lines.push_back({text.Language, 0, text.Text + "\r\n" + source});
+    LineParts.push_back({text.Language, text.Text, sourceLanguage, source});
     ListMap.push_back(static_cast<std::int32_t>(i));
   }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lists/FontList.h"
@@ -17,6 +18,15 @@
 namespace kessaro {
 
 class TPositionBase;
+
+// The two parts of a list line, each in its own language: a source name may be in another
+// language (and code page) than the comment's text, so a view converts the parts separately.
+struct TCommentLineParts {
+  TLanguage TextLanguage = kNoLanguage;
+  std::string Text;
+  TLanguage SourceLanguage = kNoLanguage;
+  std::string SourceLine;
+};
 
 class TJosekiCommentHost {
  public:
@@ -71,12 +81,14 @@ class TJosekiComment {
   TSComments Comments;
   std::vector<std::int32_t> ListMap;
   std::vector<TLangListBoxItem> Lines;
+  std::vector<TCommentLineParts> LineParts;  // one per line
   AStringSet Sources;
 
  private:
   void MarkModified();
   void RebuildLines();
-  std::string SourceLine(const TSComment& comment, TLanguage language) const;
+  // The source line and the language of the name in it.
+  std::pair<std::string, TLanguage> SourceLine(const TSComment& comment, TLanguage language) const;
   TEditComment MakeEditor(const TSComment* comment, TLanguage language);
   // Takes the editor's result back into the comment; false when it was refused.
   bool TakeBack(TEditComment& editor, TSComment& comment);
