@@ -82,10 +82,10 @@ TProgLoadingView::TProgLoadingView(TProgLoading& loading, TStringsHolder& string
   big.setBold(true);
   big.setPointSizeF(big.pointSizeF() * 2);
   name->setFont(big);
-  QLabel* spec = AddLabel(panel, texts, "ProgSpecLabel", kProgramEdition);
-  QFont bold = spec->font();
+  QLabel* edition = AddLabel(panel, texts, "ProgSpecLabel", kProgramEdition);
+  QFont bold = edition->font();
   bold.setBold(true);
-  spec->setFont(bold);
+  edition->setFont(bold);
   AddLabel(panel, texts, "VerLabel", InterfaceText(TProgLoading::VersionText(strings), strings));
   AddLabel(panel, texts, "WebLabel", kProgramWebPage);
 
