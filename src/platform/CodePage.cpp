@@ -157,7 +157,19 @@ bool IsKnownCharset(std::string_view charset) {
   if (charset.empty() || charset.size() > 64) return false;
   UErrorCode status = U_ZERO_ERROR;
   ConverterPtr c(ucnv_open(std::string(charset).c_str(), &status));
-  return U_SUCCESS(status) && c != nullptr;
+  if (U_FAILURE(status) || c == nullptr || ucnv_getMinCharSize(c.get()) != 1) return false;
+  // The file's own syntax is ASCII, so only a set that keeps ASCII as it is can be the set of
+  // its texts; EBCDIC and the like would turn delimiters and blanks into other characters.
+  char ascii[0x7F - 0x20];
+  for (int i = 0; i < 0x7F - 0x20; ++i) ascii[i] = static_cast<char>(0x20 + i);
+  UChar converted[0x7F - 0x20];
+  status = U_ZERO_ERROR;
+  const std::int32_t length =
+      ucnv_toUChars(c.get(), converted, 0x7F - 0x20, ascii, 0x7F - 0x20, &status);
+  if (U_FAILURE(status) || length != 0x7F - 0x20) return false;
+  for (int i = 0; i < 0x7F - 0x20; ++i)
+    if (converted[i] != static_cast<UChar>(0x20 + i)) return false;
+  return true;
 }
 
 std::optional<std::string> CharsetToUtf8(std::string_view charset, std::string_view bytes) {

@@ -29,7 +29,7 @@ std::string FromUtf8(std::uint16_t language, std::string_view utf8);
 
 // Bytes in a character set named as ICU knows it ("UTF-8", "Shift_JIS", "EUC-KR", "GB18030",
 // "Big5", "ISO-8859-1", and their aliases) to UTF-8; bytes that are invalid in that set become
-// U+FFFD. Nothing when ICU does not know the name.
+// U+FFFD. Nothing when ICU does not know the name or the set does not keep ASCII as it is.
 std::optional<std::string> CharsetToUtf8(std::string_view charset, std::string_view bytes);
 bool IsKnownCharset(std::string_view charset);
 

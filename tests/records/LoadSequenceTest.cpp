@@ -274,6 +274,11 @@ TEST(SgfReader, CharsetNamesKnownToIcuAreHonoured) {
     EXPECT_EQ(r->first.FirstChild->Comment, c.utf8);
     EXPECT_EQ(r->first.FirstChild->NodeName, c.utf8);
   }
+  // Sets that do not keep ASCII (EBCDIC, UTF-16) cannot be an SGF file's: the bytes stay.
+  for (const char* charset : {"37", "IBM037", "UTF-16"}) {
+    const auto e = ReadSgf(std::string("(;CA[") + charset + "]PB[2abc];B[aa])");
+    EXPECT_EQ(e->Game().Info.BlackPlayer->GetText(0), "2abc") << charset;
+  }
   // The Windows names keep the bytes and the charset.
   const auto w = ReadSgf("(;CA[SHIFTJIS_CHARSET]PB[\x8A\xBF];B[aa])");
   EXPECT_EQ(w->Game().Charset, 128);
